@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace paxid::test {
+
+// A fresh folder below the system's temporary folder, removed with the object.
+class TScratchFolder {
+public:
+    TScratchFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "paxid-test-XXXXXX").string();
+        FPath = ::mkdtemp(pattern.data());
+    }
+    ~TScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, ignored);
+        std::filesystem::remove_all(FPath, ignored);
+    }
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+
+    const std::string& Path() const { return FPath; }
+    std::string operator/(const std::string& name) const { return FPath + "/" + name; }
+
+private:
+    std::string FPath;
+};
+
+// Sets an environment variable for the lifetime of the object.
+class TScopedEnv {
+public:
+    TScopedEnv(const char* name, const std::optional<std::string>& value) : FName(name) {
+        if (const char* old = std::getenv(name)) {
+            FOld = old;
+        }
+        Apply(value);
+    }
+    ~TScopedEnv() { Apply(FOld); }
+    TScopedEnv(const TScopedEnv&) = delete;
+    TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+private:
+    void Apply(const std::optional<std::string>& value) {
+        if (value) {
+            ::setenv(FName.c_str(), value->c_str(), 1);
+        } else {
+            ::unsetenv(FName.c_str());
+        }
+    }
+
+    std::string FName;
+    std::optional<std::string> FOld;
+};
+
+inline void WriteFile(const std::string& path, const std::string& contents) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << contents;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Runs a shell command and returns its exit status (-1 when it did not exit).
+inline int RunCommand(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace paxid::test
