@@ -1,6 +1,7 @@
 #include "foundation/pLog.h"
 
 #include "foundation/pURLUtils.h"
+#include "platform/diagnostics/PlatformLog.h"
 #include "platform/posix/FileDescriptor.h"
 #include "platform/programdir/ProgramDir.h"
 #include "platform/random/RandomSource.h"
@@ -141,6 +142,11 @@ TDiagnosticLog& Log() {
     static TDiagnosticLog* const log = new TDiagnosticLog();
     return *log;
 }
+
+void ForwardPlatformLog(std::string_view sender, std::string_view message) { WriteLog(sender, message); }
+
+// The platform layers report through the log from the start of the program.
+const bool kPlatformSinkInstalled = (SetPlatformLogSink(&ForwardPlatformLog), true);
 
 void Emit(std::string_view sender, std::string_view message, std::string_view fileName) noexcept {
     try {
