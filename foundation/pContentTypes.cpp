@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace paxid {
 
@@ -143,6 +144,19 @@ bool StartsWithIndexDataMagic(const std::string& fileName) {
     return std::find(kIndexDataMagics.begin(), kIndexDataMagics.end(), head) != kIndexDataMagics.end();
 }
 
+// The database often lists several extensions of equal weight for a type;
+// among them the one the built-in table names is the one users expect.
+std::string ExtensionFromDatabase(std::string_view contentType) {
+    const std::vector<std::string> extensions = TMimeGlobDatabase::System().ExtensionsForType(contentType);
+    if (extensions.empty()) {
+        return {};
+    }
+    const std::string_view preferred = Lookup(kContentTypeTable, contentType);
+    const auto match = std::find_if(extensions.begin(), extensions.end(),
+                                    [preferred](const std::string& ext) { return SameContentType(ext, preferred); });
+    return match != extensions.end() ? *match : extensions.front();
+}
+
 }  // namespace
 
 bool SameContentType(std::string_view a, std::string_view b) {
@@ -177,8 +191,7 @@ std::string ExtToContentType(std::string_view ext) {
 }
 
 std::string ContentTypeToExt(std::string_view contentType) {
-    std::string result = contentType.empty() ? std::string()
-                                             : TMimeGlobDatabase::System().ExtensionForType(contentType);
+    std::string result = contentType.empty() ? std::string() : ExtensionFromDatabase(contentType);
     if (TrimBlanks(result).empty() && !contentType.empty()) {
         result = Lookup(kContentTypeTable, contentType);
     }

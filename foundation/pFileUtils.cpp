@@ -51,10 +51,14 @@ std::string GetSystemDir() {
 }
 
 std::string MakeTempFileName(std::string_view ext) {
+    return MakeTempFileName(ext, [] { return TRandomSource::Below(kTempNumberBound); });
+}
+
+std::string MakeTempFileName(std::string_view ext, const std::function<std::uint32_t()>& drawNumber) {
     const std::string folder = GetTempDir();
     std::string stem;
     do {
-        stem = "pxdtmp" + std::to_string(TRandomSource::Below(kTempNumberBound));
+        stem = "pxdtmp" + std::to_string(drawNumber());
     } while (BaseNameTaken(folder, stem));
     return folder + stem + (ext.empty() ? std::string(".tmp") : std::string(ext));
 }
@@ -69,7 +73,8 @@ std::int64_t FileSizeOf(const std::string& fileName) {
 
 bool CanOpenForRead(const std::string& fileName) {
     const TFileDescriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    return file.IsOpen();
+    struct stat info {};
+    return file.IsOpen() && ::fstat(file.Get(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 std::string ResolveShellPath(const std::string& name) {

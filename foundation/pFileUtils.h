@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,8 @@ std::string GetSystemDir();
 // ext is empty), whose base name no file of any extension has yet. The name
 // is not reserved: whoever creates the file opens it exclusively.
 std::string MakeTempFileName(std::string_view ext);
+// The same with the numbers drawn by drawNumber (each below 1000000).
+std::string MakeTempFileName(std::string_view ext, const std::function<std::uint32_t()>& drawNumber);
 // The size of a file, 0 when there is none (folders count 0 as well).
 std::int64_t FileSizeOf(const std::string& fileName);
 // True when the existing file can be opened for reading now.

@@ -154,25 +154,33 @@ std::string TMimeGlobDatabase::TypeForFileName(std::string_view fileName) const 
 }
 
 std::string TMimeGlobDatabase::ExtensionForType(std::string_view mimeType) const {
-    std::string key = Lower(mimeType);
+    const std::vector<std::string> extensions = ExtensionsForType(mimeType);
+    return extensions.empty() ? std::string() : extensions.front();
+}
+
+std::vector<std::string> TMimeGlobDatabase::ExtensionsForType(std::string_view mimeType) const {
+    const std::string key = Lower(mimeType);
     auto found = FGlobsByType.find(key);
     if (found == FGlobsByType.end()) {
         const auto alias = FAliases.find(key);
-        if (alias == FAliases.end()) {
-            return {};
-        }
-        found = FGlobsByType.find(Lower(alias->second));
-        if (found == FGlobsByType.end()) {
-            return {};
-        }
+        found = alias == FAliases.end() ? FGlobsByType.end() : FGlobsByType.find(Lower(alias->second));
     }
-    const TGlob* best = nullptr;
+    if (found == FGlobsByType.end()) {
+        return {};
+    }
+    std::vector<const TGlob*> globs;
     for (const TGlob& glob : found->second) {
-        if (IsSimpleSuffixPattern(glob.Pattern) && (best == nullptr || glob.Weight > best->Weight)) {
-            best = &glob;
+        if (IsSimpleSuffixPattern(glob.Pattern)) {
+            globs.push_back(&glob);
         }
     }
-    return best == nullptr ? std::string() : best->Pattern.substr(1);
+    std::stable_sort(globs.begin(), globs.end(),
+                     [](const TGlob* a, const TGlob* b) { return a->Weight > b->Weight; });
+    std::vector<std::string> extensions;
+    for (const TGlob* glob : globs) {
+        extensions.push_back(glob->Pattern.substr(1));
+    }
+    return extensions;
 }
 
 }  // namespace paxid

@@ -24,6 +24,8 @@ public:
     // The extension, with its dot, of the heaviest "*.ext" glob of mimeType or
     // of the type it is an alias of; empty when there is none.
     std::string ExtensionForType(std::string_view mimeType) const;
+    // Every such extension, heaviest first (file order among equals).
+    std::vector<std::string> ExtensionsForType(std::string_view mimeType) const;
 
 private:
     struct TGlob {
