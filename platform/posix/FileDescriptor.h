@@ -18,6 +18,12 @@ public:
     int Get() const { return FFd; }
     bool IsOpen() const { return FFd >= 0; }
     void Reset(int fd = -1);
+    // Gives the descriptor up without closing it.
+    int Release() {
+        const int fd = FFd;
+        FFd = -1;
+        return fd;
+    }
 
 private:
     int FFd = -1;
