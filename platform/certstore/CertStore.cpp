@@ -17,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <mutex>
 #include <sys/stat.h>
 
 namespace paxid {
@@ -340,16 +339,31 @@ void LogOpenSslErrors(std::string_view context) {
 }
 
 void LoadOpenSslProviders() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        // Process-lifetime: providers stay loaded until the program ends.
-        if (OSSL_PROVIDER_load(nullptr, "default") == nullptr) {
-            LogOpenSslErrors("default provider");
+    // Loaded once; unloaded when the program ends, before OpenSSL's own
+    // cleanup (which was registered earlier, so it runs later).
+    struct TProviders {
+        TProviders() {
+            Default = OSSL_PROVIDER_load(nullptr, "default");
+            if (Default == nullptr) {
+                LogOpenSslErrors("default provider");
+            }
+            Legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+            if (Legacy == nullptr) {
+                LogOpenSslErrors("legacy provider");
+            }
         }
-        if (OSSL_PROVIDER_load(nullptr, "legacy") == nullptr) {
-            LogOpenSslErrors("legacy provider");
+        ~TProviders() {
+            if (Legacy != nullptr) {
+                OSSL_PROVIDER_unload(Legacy);
+            }
+            if (Default != nullptr) {
+                OSSL_PROVIDER_unload(Default);
+            }
         }
-    });
+        OSSL_PROVIDER* Default = nullptr;
+        OSSL_PROVIDER* Legacy = nullptr;
+    };
+    static const TProviders providers;
 }
 
 }  // namespace paxid
