@@ -1,10 +1,16 @@
 #include "document/pPageRoot.h"
 
+#include "document/pCabinet.h"
 #include "document/pCollectionList.h"
+#include "document/pDataCrypt.h"
+#include "document/pIdxFormats.h"
 #include "document/pPageRootThread.h"
+#include "foundation/pContentTypes.h"
 #include "foundation/pFileUtils.h"
 #include "foundation/pLog.h"
 #include "platform/imaging/Bitmap.h"
+#include "platform/imaging/ImageFile.h"
+#include "platform/imaging/ImageSave.h"
 #include "platform/thread/MainThread.h"
 #include "retrieval/pDL.h"
 #include "retrieval/pThumbImage.h"
@@ -33,7 +39,7 @@ void RemoveQuietly(const std::string& path) {
 }  // namespace
 
 TPageRoot::TPageRoot(TMainThread& mainThread)
-    : TPageListObj(nullptr), FMainThread(mainThread), FDL(std::make_unique<TDL>()) {
+    : TPageListObj(nullptr), DataCryptKeys(DefaultDataCryptKeys()), FMainThread(mainThread), FDL(std::make_unique<TDL>()) {
     WriteLog(ClassName(), "Create");
     Root = this;
     MainThreadID = TPageRootThread::CurrentThreadId();
@@ -189,6 +195,39 @@ void TPageRoot::ExpandNode(TPageListObj& node, int& index, int& added) {
                 childAdded();
             }
             break;
+        case dltCABCollection: {
+            // Each cabinet gets a folder of its own, so cabinets side by side keep their own lists.
+            const std::string folder = MakeCabinetFolder();
+            TPageListObj* child = AddLoggedChild(node, CabinetChildName(folder));
+            child->Folder = folder;
+            childAdded();
+            UnzipCabinet(node.FileName, folder, [this](const std::string& fileName, int number, int count) {
+                if (OnProgress) {
+                    TProgressInfo progress;
+                    progress.Progress = number;
+                    progress.ProgressMax = count;
+                    progress.StatusText = fileName;
+                    DLProgress(progress);
+                }
+            });
+            break;
+        }
+        case dltIndexDat:
+            for (const std::string& document : IndexDataChildNames(node.FileName, downloader.PageNo)) {
+                AddLoggedChild(node, document);
+                childAdded();
+            }
+            break;
+        case dltDataCrypt: {
+            const std::string folder = GetTempDir();
+            TPageListObj* child = AddLoggedChild(node, DataCryptChildName(folder, node.FileName));
+            child->Folder = folder;
+            childAdded();
+            std::string errorText;
+            child->ErrorCode = DataCrypt_Decrypt(node.FileName, child->URLName, errorText, DataCryptKeys);
+            child->ErrorText = errorText;
+            break;
+        }
         default:
             break;
     }
@@ -198,8 +237,6 @@ void TPageRoot::ExpandNode(TPageListObj& node, int& index, int& added) {
 
 HRESULT TPageRoot::AddPage(const TBitmap& thumbnail, int pageNumber, const TImageFileInfo* fileInfo,
                            const TBitmap* decodedImage) {
-    (void)fileInfo;
-    (void)decodedImage;
     if (CurrentContentIndex == -1) {
         SetCurrentContentIndex(0);
     }
@@ -216,6 +253,15 @@ HRESULT TPageRoot::AddPage(const TBitmap& thumbnail, int pageNumber, const TImag
         page->Thumbnail = std::make_unique<TBitmap>(thumbnail);
         page->SetIsContent(true);
         const int index = ContentIndexFor(page);
+        if (fileInfo != nullptr && decodedImage != nullptr) {
+            // A page decoded while it downloaded keeps its own image file beside the
+            // download: page 3 of a.tif becomes a_3.tif.
+            const std::string ext = ExtractFileExt(page->FileName);
+            const std::string name = page->FileName.substr(0, page->FileName.size() - ext.size()) + "_" +
+                                     std::to_string(pageNumber) + ext;
+            SaveBitmap(name, *decodedImage, fileInfo->Format, 0, 0, 0);
+            page->CacheName = name;
+        }
         int count = 0;
         {
             TContentList::TLocked content = FContentList.LockList();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/pContentList.h"
+#include "document/pDataCrypt.h"
 #include "document/pPageObj.h"
 #include "document/pRankedList.h"
 #include "foundation/pHResult.h"
@@ -126,6 +127,8 @@ public:
     // Unpacks an XML e-document: the names of the sources it yields, in
     // order; empty when the file is not one. Until set, XML files are pages.
     std::function<std::vector<std::string>(const std::string& fileName, std::uintptr_t window)> UnpackXml;
+    // The certificates and the password prompt encrypted packages are opened with.
+    TDataCryptKeys DataCryptKeys;
 
 protected:
     // Frees every node below the root.

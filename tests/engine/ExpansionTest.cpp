@@ -1,6 +1,7 @@
 #include "EngineSupport.h"
 
 #include "foundation/pLog.h"
+#include "foundation/pContentTypes.h"
 #include "foundation/pFileUtils.h"
 #include "retrieval/pDL.h"
 
@@ -236,6 +237,68 @@ TEST_F(ExpansionTest, ClearLeavesAnotherLiveViewersFiles) {
     ::waitpid(other, nullptr, 0);
     EXPECT_TRUE(FRoot.Clear());
     EXPECT_FALSE(std::filesystem::exists(temp + "pxdtmp22.tif"));
+}
+
+}  // namespace
+}  // namespace paxid
+
+namespace paxid {
+namespace {
+
+class ContainerExpansionTest : public ::testing::Test {
+protected:
+    std::string Path(const std::string& name) const { return FFolder / name; }
+
+    test::TScratchFolder FFolder;
+    test::TScopedEnv FTemp{"PAXID_TEMP_DIR", FFolder / "tmp"};
+    test::TScopedEnv FCerts{"PAXID_CERT_DIR", FFolder / "certs"};
+    TQueueMainThread FMainThread;
+    TPageRoot FRoot{FMainThread};
+};
+
+TEST_F(ContainerExpansionTest, CabinetsMadeByZipOpenAsTheirListsPages) {
+    std::filesystem::create_directory(Path("in"));
+    test::MakeImage(Path("in/pxdtmp1.tif"), 3);
+    test::MakeImage(Path("in/pxdtmp2.png"));
+    WriteFile(Path("in/_PaxidList.Paxid"), "pxdtmp1.tif;3\r\npxdtmp2.png;1\r\npxdtmp1.tif;1\r\n");
+    ASSERT_EQ(test::RunCommand("cd '" + Path("in") + "' && zip -q -0 ../doc.paxidcab pxdtmp1.tif pxdtmp2.png "
+                               "_PaxidList.Paxid"),
+              0);
+    AddSource(FRoot, Path("doc.paxidcab"));
+    AddSource(FRoot, Path("doc.paxidcab"));  // a second cabinet never replaces the first one's list
+    LoadAll(FRoot, FMainThread);
+    ASSERT_EQ(FRoot.ContentCount(), 6);
+    const std::vector<int> pageNumbers{3, 1, 1, 3, 1, 1};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(FRoot.ContentItem(i)->PageNo, pageNumbers[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(FRoot.ContentItem(i)->DLType, dltImage);
+    }
+    EXPECT_NE(FRoot.ContentItem(0)->FileName, FRoot.ContentItem(3)->FileName);
+    const std::string extracted = FRoot.ContentItem(0)->FileName;
+    EXPECT_EQ(extracted.rfind(GetTempDir(), 0), 0u) << extracted;
+    EXPECT_TRUE(FRoot.Clear());
+    EXPECT_FALSE(std::filesystem::exists(extracted));
+}
+
+TEST_F(ContainerExpansionTest, AnUndecryptablePackageCarriesItsErrorToItsPage) {
+    WriteFile(Path("report.pdf.datacrypt"), std::string(kPackageSignature) + std::string(64, '\x01'));
+    AddSource(FRoot, Path("report.pdf.datacrypt"));
+    LoadAll(FRoot, FMainThread);
+    ASSERT_EQ(FRoot.ContentCount(), 1);
+    const TPageListObj& page = *FRoot.ContentItem(0);
+    EXPECT_EQ(page.URLName, GetTempDir() + "report.pdf");
+    EXPECT_NE(page.ErrorCode, 0);
+    EXPECT_FALSE(page.ErrorText.empty());
+    EXPECT_EQ(page.Parent->Parent->DLType, dltDataCrypt);
+}
+
+TEST_F(ContainerExpansionTest, IndexDataWithoutARecordIsAPageOfItsOwn) {
+    WriteFile(Path("index.dat"), "\"I02R\";doc;1;1\r\n");
+    AddSource(FRoot, Path("index.dat"));
+    LoadAll(FRoot, FMainThread);
+    ASSERT_EQ(FRoot.ContentCount(), 1);
+    EXPECT_EQ(FRoot.ContentItem(0)->DLType, dltIndexDat);
+    EXPECT_EQ(FRoot.ContentItem(0)->ContentType, "application/indexdat");
 }
 
 }  // namespace
