@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
@@ -442,6 +443,23 @@ std::string MakeCabinetFolder() {
         }
     }
     return GetTempDir();
+}
+
+void RemoveCabinetFolder(const std::string& folder) {
+    std::string path = folder;
+    while (path.size() > 1 && path.back() == '/') {
+        path.pop_back();
+    }
+    const std::string name = ExtractFileName(path);
+    if (ExtractFilePath(path) != GetTempDir() || name.rfind("pxdtmp", 0) != 0 ||
+        name.size() < 8 || name.substr(name.size() - 8) != ".cabinet") {
+        return;
+    }
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+    if (error) {
+        WriteLog(kLogSender, "RemoveCabinetFolder " + path + ": " + error.message());
+    }
 }
 
 std::string CabinetChildName(const std::string& folder) { return folder + std::string(kCabinetListName); }

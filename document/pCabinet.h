@@ -82,6 +82,11 @@ int UnzipCabinet(const std::string& arcName, const std::string& folder, const TC
 // it. Falls back to the temporary folder itself when it cannot be made.
 std::string MakeCabinetFolder();
 
+// Removes a folder MakeCabinetFolder made, with everything in it (links are
+// removed, never followed). Does nothing for any other folder, the temporary
+// folder itself included.
+void RemoveCabinetFolder(const std::string& folder);
+
 // The single child a cabinet node gets: the list inside its extraction folder.
 std::string CabinetChildName(const std::string& folder);
 

@@ -171,6 +171,47 @@ struct TSaveSession::TTarget {
     }
 };
 
+// A source file as it was when opened; a changed file is opened again.
+struct TSaveSession::TSource {
+    std::string FileName;
+    std::int64_t Size = -1;
+    std::int64_t ModifiedNanoseconds = -1;
+    TTiffHandle Tiff;
+};
+
+namespace {
+
+bool SameFileState(const std::string& fileName, std::int64_t size, std::int64_t modified) {
+    struct stat status {};
+    return ::stat(fileName.c_str(), &status) == 0 && status.st_size == size &&
+           static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec == modified;
+}
+
+}  // namespace
+
+tiff* TSaveSession::SourceTiff(const std::string& sourceFile) {
+    if (FSource && FSource->FileName == sourceFile &&
+        SameFileState(sourceFile, FSource->Size, FSource->ModifiedNanoseconds) &&
+        !(FTarget && FTarget->FileName == sourceFile)) {
+        return FSource->Tiff.get();
+    }
+    FSource.reset();
+    struct stat status {};
+    if (::stat(sourceFile.c_str(), &status) != 0) {
+        return nullptr;
+    }
+    auto source = std::make_unique<TSource>();
+    source->FileName = sourceFile;
+    source->Size = status.st_size;
+    source->ModifiedNanoseconds = static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+    source->Tiff = OpenTiffFile(sourceFile, "r");
+    if (!source->Tiff) {
+        return nullptr;
+    }
+    FSource = std::move(source);
+    return FSource->Tiff.get();
+}
+
 TSaveSession::TSaveSession() = default;
 
 TSaveSession::~TSaveSession() {
@@ -246,15 +287,18 @@ int TSaveSession::SaveCompressedG4(const std::string& fileName, const std::strin
         return kImagingFailure;
     }
     InstallImagingMessageHandlers();
-    TTiffHandle source = OpenTiffFile(sourceFile, "r");
-    if (!source) {
+    if (FTarget && FTarget->FileName == sourceFile) {
+        return kImagingFailure;  // a file cannot be copied into itself
+    }
+    tiff* source = SourceTiff(sourceFile);
+    if (source == nullptr) {
         return kImagingFailure;
     }
     const bool append = (flags & kSaveAppend) != 0;
     const bool sameTarget = FTarget && FTarget->FileName == fileName && append;
     if (format == kFormatPdfG4) {
         TRawG4Page page;
-        if (!TiffReadRawG4(source.get(), sourcePage, page)) {
+        if (!TiffReadRawG4(source, sourcePage, page)) {
             return kImagingFailure;
         }
         if (!sameTarget || !FTarget->Pdf.IsOpen()) {
@@ -275,12 +319,9 @@ int TSaveSession::SaveCompressedG4(const std::string& fileName, const std::strin
         return AddPdfPage(FTarget->Pdf, image, page.XResolution, page.YResolution) ? kImagingSuccess
                                                                                    : kImagingFailure;
     }
-    TImageFileInfo info;
-    if (TiffPageInfo(source.get(), sourcePage, info) != kImagingSuccess || info.Format != kFormatTiffG4) {
-        return kImagingFailure;
-    }
-    // TiffPageInfo walked the directories; select the page again before copying it.
-    if (TIFFSetDirectory(source.get(), static_cast<tdir_t>(sourcePage <= 0 ? 0 : sourcePage - 1)) != 1) {
+    std::uint16_t compression = 0;
+    if (!TiffSelectPage(source, sourcePage) || TIFFGetFieldDefaulted(source, TIFFTAG_COMPRESSION, &compression) != 1 ||
+        compression != COMPRESSION_CCITTFAX4) {
         return kImagingFailure;
     }
     if (!sameTarget || !FTarget->Tiff) {
@@ -293,7 +334,7 @@ int TSaveSession::SaveCompressedG4(const std::string& fileName, const std::strin
             return kImagingFailure;
         }
     }
-    return TiffCopyPageRaw(source.get(), FTarget->Tiff.get()) ? kImagingSuccess : kImagingFailure;
+    return TiffCopyPageRaw(source, FTarget->Tiff.get()) ? kImagingSuccess : kImagingFailure;
 }
 
 int SaveBitmap(const std::string& fileName, const TBitmap& bitmap, int format, int bitsPerPixel, int qualityFactor,

@@ -5,6 +5,9 @@
 #include <memory>
 #include <string>
 
+// libtiff's handle, kept out of the headers.
+struct tiff;
+
 namespace paxid {
 
 // The JPEG quality (1..100) of a quality factor as callers store it: 2 is
@@ -40,7 +43,13 @@ public:
 
 private:
     struct TTarget;
+    struct TSource;
+    // The open TIFF that pages are copied from, kept while pages of one source
+    // are copied in order.
+    tiff* SourceTiff(const std::string& sourceFile);
+
     std::unique_ptr<TTarget> FTarget;
+    std::unique_ptr<TSource> FSource;
 };
 
 // One save in a session of its own.

@@ -159,7 +159,8 @@ bool TPdfWriter::DrawImage(const TPdfImage& image, double left, double top, doub
         }
         QPDFObjectHandle stream = pdf.newStream();
         stream.replaceDict(dictionary);
-        stream.replaceStreamData(std::string(image.Data.begin(), image.Data.end()), filter, parameters);
+        stream.replaceStreamData(std::string(reinterpret_cast<const char*>(image.Data.data()), image.Data.size()), filter,
+                                 parameters);
         const std::string name = "/Im" + std::to_string(++FState->ImageCount);
         FState->Page.getKey("/Resources").getKey("/XObject").replaceKey(name, stream);
 
@@ -206,6 +207,8 @@ bool TPdfWriter::Commit() {
     try {
         state->FlushContent();
         QPDFWriter writer(state->Pdf, temporary.c_str(), file, true);
+        // Page images are compressed already; streams are written as they are.
+        writer.setStreamDataMode(qpdf_s_preserve);
         writer.write();
         ReportWarnings(state->Pdf);
     } catch (const std::exception& error) {

@@ -81,8 +81,17 @@ std::unique_ptr<TIFFOpenOptions, TOptionsDeleter> MakeOptions() {
     return options;
 }
 
+// Reading pages in order steps to the next directory instead of walking the
+// chain from the start again.
 bool SelectPage(TIFF* handle, int pageNo) {
     const int index = pageNo <= 0 ? 0 : pageNo - 1;
+    const auto current = static_cast<int>(TIFFCurrentDirectory(handle));
+    if (current == index) {
+        return true;
+    }
+    if (current + 1 == index && TIFFReadDirectory(handle) == 1) {
+        return true;
+    }
     return TIFFSetDirectory(handle, static_cast<tdir_t>(index)) == 1;
 }
 
@@ -363,7 +372,10 @@ void TTiffCloser::operator()(tiff* handle) const { TIFFClose(handle); }
 TTiffHandle OpenTiffFile(const std::string& fileName, const char* mode) {
     InstallImagingMessageHandlers();
     auto options = MakeOptions();
-    return TTiffHandle(TIFFOpenExt(fileName.c_str(), mode, options.get()));
+    // Reading goes through read() rather than a mapping of the whole file:
+    // a page is a small part of a large file, and mappings cost more to undo.
+    const std::string effectiveMode = std::string(mode) == "r" ? "rm" : mode;
+    return TTiffHandle(TIFFOpenExt(fileName.c_str(), effectiveMode.c_str(), options.get()));
 }
 
 TTiffHandle OpenTiffMemory(std::span<const std::uint8_t> data) {
@@ -379,6 +391,8 @@ TTiffHandle OpenTiffMemory(std::span<const std::uint8_t> data) {
     }
     return TTiffHandle(handle);
 }
+
+bool TiffSelectPage(tiff* handle, int pageNo) { return handle != nullptr && SelectPage(handle, pageNo); }
 
 int TiffPageCount(tiff* handle) {
     const tdir_t count = TIFFNumberOfDirectories(handle);

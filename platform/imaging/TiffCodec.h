@@ -25,6 +25,8 @@ TTiffHandle OpenTiffFile(const std::string& fileName, const char* mode);
 // Reads from memory that must outlive the handle.
 TTiffHandle OpenTiffMemory(std::span<const std::uint8_t> data);
 
+// Makes page pageNo (1-based, 0 = first) the current directory.
+bool TiffSelectPage(tiff* handle, int pageNo);
 // Directory count, walking the chain of directory headers only; -1 on a
 // corrupt chain.
 int TiffPageCount(tiff* handle);

@@ -361,6 +361,23 @@ TEST_F(UnzipCabinetTest, DamagedOrMissingArchivesExtractWhatTheyCanWithoutFailin
     }
 }
 
+TEST_F(UnzipCabinetTest, CabinetFoldersAreRemovedWithTheirEntriesButNothingElse) {
+    const std::string folder = MakeCabinetFolder();
+    const std::string other = MakeCabinetFolder();
+    EXPECT_NE(folder, other) << "each cabinet gets a folder of its own";
+    WriteFile(folder + "pxdtmp1.tif", "entry");
+    WriteFile(FWork / "outside.txt", "stays");
+    std::filesystem::create_symlink(FWork / "outside.txt", folder + "link");
+    RemoveCabinetFolder(FWork.Path() + "/");
+    RemoveCabinetFolder(GetTempDir());
+    EXPECT_TRUE(std::filesystem::exists(FWork.Path()));
+    EXPECT_TRUE(std::filesystem::exists(GetTempDir()));
+    RemoveCabinetFolder(folder);
+    EXPECT_FALSE(std::filesystem::exists(folder));
+    EXPECT_TRUE(std::filesystem::exists(other));
+    EXPECT_EQ(ReadFile(FWork / "outside.txt"), "stays");
+}
+
 TEST(CabinetNames, ChildIsTheListInsideTheFolder) {
     EXPECT_EQ(CabinetChildName("/tmp/x/pxdtmp5.cabinet/"), "/tmp/x/pxdtmp5.cabinet/_PaxidList.Paxid");
 }

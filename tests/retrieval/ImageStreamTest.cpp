@@ -1,0 +1,125 @@
+#include "foundation/pLog.h"
+#include "imaging/ImagingTestSupport.h"
+#include "platform/imaging/ImageFormats.h"
+#include "platform/imaging/ImageSave.h"
+#include "retrieval/pImageStream.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace paxid {
+namespace {
+
+// Feeds a file in chunks and records what the stream announced.
+class ImageStreamTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Stream.OnFirstRow = [this](const std::string& status, const TImageFileInfo&) {
+            Events.push_back(status);
+        };
+        Stream.OnLastRow = [this](const std::string& status, const TImageFileInfo& info, TBitmap& bitmap) {
+            Events.push_back(status);
+            Widths.push_back(bitmap.Width());
+            Pages.push_back(info.TotalPages);
+            FedWhenDelivered.push_back(Fed);
+            Kept = std::move(bitmap);
+        };
+    }
+
+    int Feed(const std::string& bytes, std::size_t chunk, std::size_t limit = std::string::npos) {
+        EXPECT_EQ(Stream.Initialize(), kImagingSuccess);
+        const std::size_t end = std::min(limit, bytes.size());
+        for (Fed = 0; Fed < end;) {
+            const std::size_t count = std::min(chunk, end - Fed);
+            EXPECT_EQ(Stream.FeedData(reinterpret_cast<const std::uint8_t*>(bytes.data()) + Fed, count),
+                      kImagingSuccess);
+            Fed += count;
+        }
+        return Stream.Finalize();
+    }
+
+    test::TScratchFolder Folder;
+    TImageStream Stream;
+    std::vector<std::string> Events;
+    std::vector<int> Widths;
+    std::vector<int> Pages;
+    std::vector<std::size_t> FedWhenDelivered;
+    std::size_t Fed = 0;
+    TBitmap Kept;
+};
+
+TEST_F(ImageStreamTest, DeliversEveryTiffPageInOrderWhileBytesArrive) {
+    const std::string path = Folder / "twenty.tif";
+    for (int page = 0; page < 20; ++page) {
+        TBitmap bitmap = TBitmap::Create(100 + page, 400, 24);
+        ASSERT_EQ(SaveBitmap(path, bitmap, kFormatTiffJpeg, 24, 20, page == 0 ? 0 : kSaveAppend), kImagingSuccess);
+    }
+    const std::string bytes = test::ReadFile(path);
+    EXPECT_EQ(Feed(bytes, 4096), kImagingSuccess);
+    ASSERT_EQ(Widths.size(), 20U);
+    for (int page = 0; page < 20; ++page) {
+        EXPECT_EQ(Widths[static_cast<std::size_t>(page)], 100 + page);
+        EXPECT_EQ(Events[static_cast<std::size_t>(2 * page)], "FIRSTROW");
+        EXPECT_EQ(Events[static_cast<std::size_t>(2 * page + 1)], "LASTROW");
+    }
+    EXPECT_EQ(Pages.back(), 20);
+    EXPECT_LT(FedWhenDelivered.front(), bytes.size() / 5);
+    EXPECT_FALSE(Kept.IsEmpty());  // the handler may keep the page
+    const std::vector<std::string> lines = LogLines();
+}
+
+TEST_F(ImageStreamTest, SinglePageFormatsArriveWithTheirLastByte) {
+    for (const char* name : {"page.png", "page.jpg", "page.gif", "page.bmp"}) {
+        SCOPED_TRACE(name);
+        Events.clear();
+        Widths.clear();
+        const std::string path = Folder / name;
+        ASSERT_TRUE(test::MakeTestImage(path, 90, 60, "-type TrueColor"));
+        EXPECT_EQ(Feed(test::ReadFile(path), 100), kImagingSuccess);
+        ASSERT_EQ(Widths.size(), 1U);
+        EXPECT_EQ(Widths[0], 90);
+        EXPECT_EQ(Events, (std::vector<std::string>{"FIRSTROW", "LASTROW"}));
+    }
+}
+
+TEST_F(ImageStreamTest, IncompleteOrForeignDataNeverReachesTheLastRow) {
+    const std::string png = Folder / "page.png";
+    ASSERT_TRUE(test::MakeTestImage(png, 300, 300, "-type TrueColor"));
+    const std::string bytes = test::ReadFile(png);
+    Feed(bytes, 512, bytes.size() / 2);
+    EXPECT_TRUE(Widths.empty());
+
+    TBitmap bitmap = TBitmap::Create(64, 64, 1);
+    const std::string tiff = Folder / "two.tif";
+    ASSERT_EQ(SaveBitmap(tiff, bitmap, kFormatTiffG4, 1, 0, 0), kImagingSuccess);
+    ASSERT_EQ(SaveBitmap(tiff, bitmap, kFormatTiffG4, 1, 0, kSaveAppend), kImagingSuccess);
+    const std::string tiffBytes = test::ReadFile(tiff);
+    Feed(tiffBytes, 16, tiffBytes.size() - 10);
+    EXPECT_LE(Widths.size(), 1U);
+
+    Widths.clear();
+    EXPECT_EQ(Feed(std::string(5000, 'x'), 256), kImagingFailure);
+    EXPECT_TRUE(Widths.empty());
+    EXPECT_EQ(Stream.FeedData(reinterpret_cast<const std::uint8_t*>("ab"), 2), kImagingFailure);
+}
+
+TEST_F(ImageStreamTest, LogsItsCallsWithTheirResults) {
+    const std::string png = Folder / "page.png";
+    ASSERT_TRUE(test::MakeTestImage(png, 20, 20, ""));
+    Feed(test::ReadFile(png), 1 << 20);
+    const std::vector<std::string> lines = LogLines();
+    for (const char* expected : {"Initialize BEGIN", "Initialize END Result=1", "FeedData BEGIN",
+                                 "FeedData END Result=1", "Finalize BEGIN", "Finalize END Result=1",
+                                 "TImageStream Callback OnLoadCB Status=FIRSTROW",
+                                 "TImageStream Callback OnLoadCB Status=LASTROW"}) {
+        SCOPED_TRACE(expected);
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [expected](const std::string& line) {
+            return line.size() >= std::string_view(expected).size() &&
+                   line.compare(line.size() - std::string_view(expected).size(), std::string::npos, expected) == 0;
+        }));
+    }
+}
+
+}  // namespace
+}  // namespace paxid
