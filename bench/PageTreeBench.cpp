@@ -2,6 +2,7 @@
 // at 10,000 and at 100,000 nodes, and their ratio (1.0 = linear growth).
 // Each figure is the best of several runs.
 #include "document/pPageRoot.h"
+#include "platform/thread/MainThread.h"
 
 #include <algorithm>
 #include <chrono>
@@ -78,7 +79,8 @@ void PagesInReverseOrder(TPageRoot& root, int nodes) {
 double MillisecondsPerThousand(const std::function<void(TPageRoot&, int)>& build, int nodes) {
     double best = 1e300;
     for (int run = 0; run < kRuns; ++run) {
-        auto root = std::make_unique<TPageRoot>();
+        TQueueMainThread mainThread;
+        auto root = std::make_unique<TPageRoot>(mainThread);
         const auto start = TClock::now();
         build(*root, nodes);
         const auto end = TClock::now();

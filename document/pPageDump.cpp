@@ -2,6 +2,7 @@
 
 #include "document/pPageRoot.h"
 #include "foundation/pLog.h"
+#include "foundation/pURLUtils.h"
 
 namespace paxid {
 
@@ -41,6 +42,10 @@ std::vector<std::string> DebugList(TPageRoot& root, std::string_view senderClass
         lines.push_back("  " + indent + "ThumbNo: " + std::to_string(index++));
         AppendValueLines(page, indent, lines);
     });
+    // The dump is saved and mailed for diagnosis: no URL keeps its password.
+    for (std::string& line : lines) {
+        RedactURLCredentials(line);
+    }
     return lines;
 }
 

@@ -151,7 +151,7 @@ std::string ExtensionFromDatabase(std::string_view contentType) {
     if (extensions.empty()) {
         return {};
     }
-    const std::string_view preferred = Lookup(kContentTypeTable, contentType);
+    const std::string_view preferred = Lookup(kContentTypeTable, ToProgramContentType(contentType));
     const auto match = std::find_if(extensions.begin(), extensions.end(),
                                     [preferred](const std::string& ext) { return SameContentType(ext, preferred); });
     return match != extensions.end() ? *match : extensions.front();

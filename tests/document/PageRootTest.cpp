@@ -1,5 +1,6 @@
 #include "document/pPageDump.h"
 #include "document/pPageRoot.h"
+#include "platform/thread/MainThread.h"
 
 #include "foundation/pLog.h"
 
@@ -20,7 +21,8 @@ TPageListObj& AddPageBelow(TPageRoot& root, TPageListObj& source, TDLType type) 
 }
 
 TEST(PageRoot, PagesTakeTheirDocumentPositionWhateverTheOrderTheyArriveIn) {
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     TPageListObj& a = *root.AddChild();
     TPageListObj& b = *root.AddChild();
     a.URLName = "a";
@@ -45,7 +47,8 @@ TEST(PageRoot, PagesTakeTheirDocumentPositionWhateverTheOrderTheyArriveIn) {
 }
 
 TEST(PageRoot, RemovedPagesStayInTheTree) {
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     TPageListObj& source = *root.AddChild();
     TPageListObj& first = AddPageBelow(root, source, dltImage);
     TPageListObj& second = AddPageBelow(root, source, dltImage);
@@ -60,7 +63,8 @@ TEST(PageRoot, RemovedPagesStayInTheTree) {
 }
 
 TEST(PageRoot, CountsCompletedNodes) {
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     root.AddChild()->Completed = true;
     root.AddChild();
     root.AddChild()->Completed = true;
@@ -70,14 +74,16 @@ TEST(PageRoot, CountsCompletedNodes) {
 }
 
 TEST(PageRootDump, EmptyDocument) {
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     EXPECT_EQ(DebugList(root, "TPaxidVW3"),
               (std::vector<std::string>{"PageList tree:", "", "", "", "ContentList:"}));
     EXPECT_NE(LogLines().back().find(" - TPaxidVW3 - DebugList"), std::string::npos);
 }
 
 TEST(PageRootDump, ListsTreeThenPagesWithIndentByLevel) {
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     TPageListObj& source = *root.AddChild();
     source.URLName = "scan.tif";
     source.FileName = "/nonexistent/scan.tif";

@@ -1,5 +1,6 @@
 #include "document/pPageObj.h"
 #include "document/pPageRoot.h"
+#include "platform/thread/MainThread.h"
 
 #include "support/TestSupport.h"
 
@@ -25,7 +26,8 @@ TPageListObj& Child(TPageListObj& parent, const std::string& name) {
 }
 
 TEST(PageTree, NewNodesStartWithTheirInitialValues) {
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     EXPECT_EQ(root.Root, &root);
     EXPECT_EQ(root.Parent, nullptr);
     EXPECT_EQ(root.Level, 0);
@@ -45,7 +47,8 @@ TEST(PageTree, NewNodesStartWithTheirInitialValues) {
 }
 
 TEST(PageTree, ChildrenInheritTheErrorOfTheirParent) {
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     TPageListObj& failed = *root.AddChild();
     failed.ErrorCode = -2146885628;
     failed.ErrorText = "CannotFindCertificate";
@@ -57,7 +60,8 @@ TEST(PageTree, ChildrenInheritTheErrorOfTheirParent) {
 }
 
 TEST(PageTree, ChildrenLandAfterTheirParentsWholeSubtree) {
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     TPageListObj& list = Child(root, "list");
     TPageListObj& first = Child(list, "first");
     Child(first, "first.page1");
@@ -80,7 +84,8 @@ TEST(PageTree, ChildrenLandAfterTheirParentsWholeSubtree) {
 }
 
 TEST(PageTree, FreeingASubtreeTakesItOutOfBothLists) {
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     TPageListObj& keep = Child(root, "keep");
     TPageListObj& drop = Child(root, "drop");
     TPageListObj& page = Child(drop, "drop.page");
@@ -115,7 +120,8 @@ TEST(PageTree, LocalFileNameIsTheFirstExistingFile) {
         {"none exists", missing, "", missing, ""},
         {"folder is no file", folder.Path(), "", "", ""},
     };
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         TPageListObj& node = *root.AddChild();
@@ -131,7 +137,8 @@ TEST(PageTree, BareFileNameResolvesAgainstTheCurrentFolder) {
     test::WriteFile(folder / "bare.tif", "x");
     const std::string previous = std::filesystem::current_path().string();
     ASSERT_EQ(::chdir(folder.Path().c_str()), 0);
-    TPageRoot root;
+    TQueueMainThread mainThread;
+    TPageRoot root(mainThread);
     TPageListObj& node = *root.AddChild();
     node.FileName = "bare.tif";
     const std::string resolved = node.LocalFileName();
