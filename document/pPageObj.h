@@ -60,7 +60,9 @@ public:
     std::int32_t PageNo = 0;    // 1-based page inside FileName; 0 = the whole file
     TDLType DLType = dltUnknown;
     std::string ContentType;    // MIME type of FileName as reported
-    std::unique_ptr<TBitmap> Thumbnail;  // pages only
+    // Pages only. Never changed in place: identical pictures (the "not found"
+    // box, a type's icon) are shared by all pages that show them.
+    std::shared_ptr<const TBitmap> Thumbnail;
     std::int32_t Level = 0;     // 0 for the root, parent's Level + 1 below
     bool Completed = false;     // fetched and expanded
     std::int32_t ErrorCode = 0;

@@ -44,8 +44,8 @@ TPageRoot::TPageRoot(TMainThread& mainThread)
     Root = this;
     MainThreadID = TPageRootThread::CurrentThreadId();
     FDL->SkipContainerThumbs = true;
-    FDL->OnThumbnail = [this](const TBitmap& thumbnail, int pageNumber, const TImageFileInfo* fileInfo,
-                              const TBitmap* decodedImage) {
+    FDL->OnThumbnail = [this](const std::shared_ptr<const TBitmap>& thumbnail, int pageNumber,
+                              const TImageFileInfo* fileInfo, const TBitmap* decodedImage) {
         return AddPage(thumbnail, pageNumber, fileInfo, decodedImage);
     };
     FDL->OnProgress = [this](const TProgressInfo& progress) { return DLProgress(progress); };
@@ -179,8 +179,8 @@ void TPageRoot::ExpandNode(TPageListObj& node, int& index, int& added) {
                     downloader.ThumbImage->SetFileName(node.FileName);
                     downloader.ThumbImage->SetPage(0);
                     bool drawn = false;
-                    const TBitmap icon = downloader.ThumbImage->IconPicture(drawn);
-                    AddPage(icon, 0, nullptr, nullptr);
+                    AddPage(std::make_shared<const TBitmap>(downloader.ThumbImage->IconPicture(drawn)), 0, nullptr,
+                            nullptr);
                 }
             }
             WriteLog(ClassName(), "ExpandOneLevel XML END");
@@ -235,8 +235,8 @@ void TPageRoot::ExpandNode(TPageListObj& node, int& index, int& added) {
 
 // ---- pages ------------------------------------------------------------------
 
-HRESULT TPageRoot::AddPage(const TBitmap& thumbnail, int pageNumber, const TImageFileInfo* fileInfo,
-                           const TBitmap* decodedImage) {
+HRESULT TPageRoot::AddPage(const std::shared_ptr<const TBitmap>& thumbnail, int pageNumber,
+                           const TImageFileInfo* fileInfo, const TBitmap* decodedImage) {
     if (CurrentContentIndex == -1) {
         SetCurrentContentIndex(0);
     }
@@ -250,7 +250,7 @@ HRESULT TPageRoot::AddPage(const TBitmap& thumbnail, int pageNumber, const TImag
         page->DLType = FDL->DLType;
         page->PageNo = pageNumber;
         page->Completed = true;
-        page->Thumbnail = std::make_unique<TBitmap>(thumbnail);
+        page->Thumbnail = thumbnail;
         page->SetIsContent(true);
         const int index = ContentIndexFor(page);
         if (fileInfo != nullptr && decodedImage != nullptr) {
@@ -481,11 +481,12 @@ void TPageRoot::SetWindowHandle(std::uintptr_t window) {
 
 // ---- event delivery ---------------------------------------------------------------
 
-void TPageRoot::Deliver(const char* name, const std::function<void()>& synchronised,
+void TPageRoot::Deliver(const char* name, bool hasHandler, const std::function<void()>& synchronised,
                         const std::function<void()>& direct) {
     if (!FMainThread.IsMainThread()) {
-        // From the loader: the stored argument is read on the main thread while the loader waits.
-        if (FPageRootThread) {
+        // From the loader: the stored argument is read on the main thread while
+        // the loader waits. Without a handler there is nothing to wait for.
+        if (FPageRootThread && hasHandler) {
             FPageRootThread->Synchronize(synchronised);
         }
     } else {
@@ -508,7 +509,7 @@ void TPageRoot::EventOnNewContentExec(TPageListObj* page) {
             OnNewContent(page);
         }
     };
-    Deliver("EventOnNewContentExec", [this] {
+    Deliver("EventOnNewContentExec", static_cast<bool>(OnNewContent), [this] {
         WriteLog(ClassName(), "EventOnNewContentSync START");
         WriteLog(ClassName(), std::string("Assigned(FOnNewContent) = ") + BoolText(static_cast<bool>(OnNewContent)));
         if (OnNewContent) {
@@ -526,7 +527,7 @@ void TPageRoot::EventOnCurrentContentChangedExec(TPageListObj* page) {
             OnCurrentContentChanged(FEventPage);
         }
     };
-    Deliver("EventOnCurrentContentChangedExec", handle, handle);
+    Deliver("EventOnCurrentContentChangedExec", static_cast<bool>(OnCurrentContentChanged), handle, handle);
 }
 
 void TPageRoot::EventOnProgressExec() {
@@ -536,7 +537,7 @@ void TPageRoot::EventOnProgressExec() {
             OnProgress(FProgress);
         }
     };
-    Deliver("EventOnProgressExec", handle, handle);
+    Deliver("EventOnProgressExec", static_cast<bool>(OnProgress), handle, handle);
 }
 
 void TPageRoot::EventOnCommandExec(const std::string& command) {
@@ -547,7 +548,7 @@ void TPageRoot::EventOnCommandExec(const std::string& command) {
             OnCommand(FCommandText);
         }
     };
-    Deliver("EventOnCommandExec", handle, handle);
+    Deliver("EventOnCommandExec", static_cast<bool>(OnCommand), handle, handle);
 }
 
 }  // namespace paxid

@@ -49,8 +49,8 @@ public:
     // Passes until one adds nothing, at most 101, or until stopped.
     void ExpandAllLevels();
     // The downloader's thumbnail handler: one new page below the node being expanded.
-    HRESULT AddPage(const TBitmap& thumbnail, int pageNumber, const TImageFileInfo* fileInfo,
-                    const TBitmap* decodedImage);
+    HRESULT AddPage(const std::shared_ptr<const TBitmap>& thumbnail, int pageNumber,
+                    const TImageFileInfo* fileInfo, const TBitmap* decodedImage);
     // The downloader's progress handler.
     HRESULT DLProgress(const TProgressInfo& progress);
     // True when another viewer process holds the instance lock.
@@ -144,7 +144,8 @@ private:
     TPageListObj* AddLoggedChild(TPageListObj& parent, const std::string& urlName);
     void ExpandNode(TPageListObj& node, int& index, int& added);
     void DeleteTemporaryFiles();
-    void Deliver(const char* name, const std::function<void()>& synchronised, const std::function<void()>& direct);
+    void Deliver(const char* name, bool hasHandler, const std::function<void()>& synchronised,
+                 const std::function<void()>& direct);
     std::string StartLine(const char* name) const;
 
     TMainThread& FMainThread;

@@ -205,8 +205,13 @@ std::string LogTimeText() {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
+    // Breaking the time down is the costly part of a line; it changes once a second.
+    thread_local std::time_t cachedSecond = -1;
+    thread_local std::tm local{};
+    if (seconds != cachedSecond) {
+        ::localtime_r(&seconds, &local);
+        cachedSecond = seconds;
+    }
     const char separator = Log().TimeSeparator();
     char text[32];
     std::snprintf(text, sizeof text, "%02d%c%02d%c%02d%c%03d", local.tm_hour, separator, local.tm_min, separator,

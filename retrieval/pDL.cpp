@@ -13,7 +13,10 @@
 #include <charconv>
 #include <cstdio>
 #include <dirent.h>
+#include <map>
 #include <memory>
+#include <sys/stat.h>
+#include <unordered_map>
 
 namespace paxid {
 
@@ -56,10 +59,68 @@ bool IsURL(std::string_view name) {
     return name.rfind("http://", 0) == 0 || name.rfind("https://", 0) == 0 || name.rfind("ftp://", 0) == 0;
 }
 
+std::string LowerASCII(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
+}  // namespace
+
+// Names of a folder by their lower-cased form, read again only when the
+// folder changed, so that looking up many names in one folder costs one
+// listing and not one per name.
+class TFolderNames {
+public:
+    std::string Find(const std::string& folder, const std::string& name) {
+        struct stat info {};
+        const std::string path = folder.empty() ? std::string(".") : folder;
+        if (::stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            return {};
+        }
+        TListing& listing = FListings[path];
+        if (!listing.Valid || listing.Changed.tv_sec != info.st_mtim.tv_sec ||
+            listing.Changed.tv_nsec != info.st_mtim.tv_nsec) {
+            Read(path, listing);
+            listing.Changed = info.st_mtim;
+        }
+        const auto found = listing.Names.find(LowerASCII(name));
+        return found == listing.Names.end() ? std::string() : found->second;
+    }
+
+private:
+    struct TListing {
+        bool Valid = false;
+        timespec Changed{};
+        std::unordered_map<std::string, std::string> Names;
+    };
+
+    static void Read(const std::string& path, TListing& listing) {
+        listing.Names.clear();
+        listing.Valid = true;
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path.c_str()), ::closedir);
+        while (dir) {
+            const dirent* entry = ::readdir(dir.get());
+            if (entry == nullptr) {
+                break;
+            }
+            listing.Names.emplace(LowerASCII(entry->d_name), entry->d_name);
+        }
+    }
+
+    std::map<std::string, TListing> FListings;
+};
+
+namespace {
+
 // Names written on Windows use backslashes and may differ in case from the
 // file on disk: the exact name first, then the file name without regard to
 // case in the same folder.
-std::string ExistingLocalFile(std::string name) {
+std::string ExistingLocalFile(std::string name, TFolderNames& folderNames) {
     if (name.find("://") == std::string::npos) {
         std::replace(name.begin(), name.end(), '\\', '/');
     }
@@ -71,16 +132,8 @@ std::string ExistingLocalFile(std::string name) {
     if (wanted.empty()) {
         return {};
     }
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()), ::closedir);
-    if (!dir) {
-        return {};
-    }
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (SameContentType(entry->d_name, wanted) && FileExists(folder + entry->d_name)) {
-            return folder + entry->d_name;
-        }
-    }
-    return {};
+    const std::string found = folderNames.Find(folder, wanted);
+    return !found.empty() && FileExists(folder + found) ? folder + found : std::string();
 }
 
 bool StartsWithPackageSignature(const std::string& fileName) {
@@ -102,7 +155,10 @@ std::int32_t PageSuffixValue(std::string_view text) {
 
 }  // namespace
 
-TDL::TDL() : TempFile(MakeTempFileName("")), ThumbImage(std::make_unique<TThumbImage>()) {}
+TDL::TDL()
+    : TempFile(MakeTempFileName("")),
+      ThumbImage(std::make_unique<TThumbImage>()),
+      FFolderNames(std::make_unique<TFolderNames>()) {}
 
 TDL::~TDL() {
     WriteLog(ClassName(), "TDL.Destroy START");
@@ -136,10 +192,10 @@ void TDL::Start() {
         }
     }
     if (!IsURL(Location)) {
-        std::string local = ExistingLocalFile(Location);
+        std::string local = ExistingLocalFile(Location, *FFolderNames);
         if (local.empty() && !HomeDir.empty() && !Location.empty() && Location.front() != '/') {
             const std::string home = HomeDir.back() == '/' ? HomeDir : HomeDir + "/";
-            local = ExistingLocalFile(home + Location);
+            local = ExistingLocalFile(home + Location, *FFolderNames);
         }
         Destination = local;
         DoFinish();
@@ -278,24 +334,36 @@ void TDL::DeliverThumbnails() {
     if (!OnThumbnail) {
         return;
     }
-    const auto deliver = [this](const TBitmap& picture, int pageNumber) {
+    const auto deliver = [this](const std::shared_ptr<const TBitmap>& picture, int pageNumber) {
         return OnThumbnail(picture, pageNumber, nullptr, nullptr);
     };
-    bool drawn = false;
+    const auto blank = [this] { return SharedPicture("blank", [this] { return ThumbImage->BlankPicture(); }); };
+    const auto notFound = [this] {
+        return SharedPicture("not found", [this] { return ThumbImage->NotFoundPicture(); });
+    };
+    const auto icon = [this] {
+        // An icon stands for the file's type, so files of one type share it.
+        const std::string type = ToProgramContentType(ContentType);
+        const auto drawIcon = [this] {
+            bool drawn = false;
+            return ThumbImage->IconPicture(drawn);
+        };
+        return type.empty() ? std::make_shared<const TBitmap>(drawIcon()) : SharedPicture("icon " + type, drawIcon);
+    };
     switch (DLType) {
         case dltUnknown:
             if (!SkipContainerThumbs) {
-                deliver(ThumbImage->BlankPicture(), 0);
+                deliver(blank(), 0);
             }
             break;
         case dltMissing:
-            deliver(ThumbImage->NotFoundPicture(), 0);
+            deliver(notFound(), 0);
             break;
         case dltFileOther:
         case dltFileOLE:
         case dltFileText:
         case dltFileWeb:
-            deliver(ThumbImage->IconPicture(drawn), 0);
+            deliver(icon(), 0);
             break;
         case dltImage:
             // Pages of a download came from the progressive decoder; one whose
@@ -308,12 +376,12 @@ void TDL::DeliverThumbnails() {
         case dltCABCollection:
         case dltDataCrypt:
             if (!SkipContainerThumbs) {
-                deliver(ThumbImage->IconPicture(drawn), 0);
+                deliver(icon(), 0);
             }
             break;
         case dltIndexDat:
             if (!(SkipContainerThumbs && PageNo > 0)) {
-                deliver(ThumbImage->IconPicture(drawn), 0);
+                deliver(icon(), 0);
             }
             break;
         case dltFileXml:
@@ -323,19 +391,32 @@ void TDL::DeliverThumbnails() {
 }
 
 void TDL::DeliverPageThumbnails() {
-    bool loaded = false;
+    const auto pageThumbnail = [this] {
+        bool loaded = false;
+        return std::make_shared<const TBitmap>(ThumbImage->PageThumbnail(loaded, nullptr));
+    };
     if (PageNo > 0) {
         ThumbImage->SetPage(PageNo);
-        OnThumbnail(ThumbImage->PageThumbnail(loaded, nullptr), PageNo, nullptr, nullptr);
+        OnThumbnail(pageThumbnail(), PageNo, nullptr, nullptr);
         return;
     }
     const int pages = ThumbImage->PageCount();
     for (int page = 1; page <= pages; ++page) {
         ThumbImage->SetPage(page);
-        if (OnThumbnail(ThumbImage->PageThumbnail(loaded, nullptr), page, nullptr, nullptr) != S_OK) {
+        if (OnThumbnail(pageThumbnail(), page, nullptr, nullptr) != S_OK) {
             break;
         }
     }
+}
+
+std::shared_ptr<const TBitmap> TDL::SharedPicture(const std::string& kind, const std::function<TBitmap()>& draw) {
+    const std::string key =
+        kind + " " + std::to_string(ThumbImage->ThumbWidth) + "x" + std::to_string(ThumbImage->ThumbHeight);
+    std::shared_ptr<const TBitmap>& picture = FPictures[key];
+    if (!picture) {
+        picture = std::make_shared<const TBitmap>(draw());
+    }
+    return picture;
 }
 
 }  // namespace paxid

@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <map>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +16,7 @@
 
 namespace paxid {
 
+class TFolderNames;
 class TThumbImage;
 
 // Turns one source name (a local path, a path under HomeDir, or an http,
@@ -82,6 +85,12 @@ private:
     void Download();
     void DeliverThumbnails();
     void DeliverPageThumbnails();
+    // A picture that depends only on its kind and the thumbnail size, drawn
+    // once and shared by every page that shows it.
+    std::shared_ptr<const TBitmap> SharedPicture(const std::string& kind, const std::function<TBitmap()>& draw);
+
+    std::map<std::string, std::shared_ptr<const TBitmap>> FPictures;
+    std::unique_ptr<TFolderNames> FFolderNames;
 
     std::vector<std::string> FImageTypes;
     std::atomic<bool> FStopRequested{false};

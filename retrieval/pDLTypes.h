@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace paxid {
@@ -27,8 +28,9 @@ using TProgressEvent = std::function<HRESULT(const TProgressInfo&)>;
 // One thumbnail of a source: the picture, the page it shows (0 = the whole
 // file), and for a progressively decoded page its file information and the
 // decoded page itself. A non-zero answer stops further pages of the source.
-using TThumbnailEvent = std::function<HRESULT(const TBitmap& thumbnail, int pageNumber,
-                                              const TImageFileInfo* fileInfo, const TBitmap* decodedImage)>;
+using TThumbnailEvent =
+    std::function<HRESULT(const std::shared_ptr<const TBitmap>& thumbnail, int pageNumber,
+                          const TImageFileInfo* fileInfo, const TBitmap* decodedImage)>;
 
 // Credentials the user gives when a server or proxy asks for them.
 struct TCredentials {
