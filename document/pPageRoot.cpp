@@ -10,6 +10,7 @@
 #include "foundation/pLog.h"
 #include "platform/imaging/Bitmap.h"
 #include "platform/imaging/ImageFile.h"
+#include "platform/imaging/ImageFormats.h"
 #include "platform/imaging/ImageSave.h"
 #include "platform/thread/MainThread.h"
 #include "retrieval/pDL.h"
@@ -28,6 +29,26 @@ constexpr int kMaxPasses = 100;
 constexpr std::string_view kTempPrefix = "pxdtmp";
 
 const char* BoolText(bool value) { return value ? "True" : "False"; }
+
+// The format a page's own cache file is written in: the page's format when
+// the imaging layer writes it, group 4 TIFF for a bitonal TIFF page; 0 (no
+// cache file) when the page could only be stored under a misleading name.
+int CacheFileFormat(const TImageFileInfo& info, const TBitmap& page) {
+    switch (info.Format) {
+        case kFormatBmp:
+        case kFormatJpeg:
+        case kFormatTiffJpeg:
+        case kFormatTiffG4:
+        case kFormatJbig:
+            return info.Format;
+        case kFormatTiff:
+        case kFormatTiffLzw:
+        case kFormatTiffG3:
+            return page.BitsPerPixel() == 1 ? kFormatTiffG4 : 0;
+        default:
+            return 0;
+    }
+}
 
 bool HasTempPrefix(std::string_view fileName) { return fileName.substr(0, kTempPrefix.size()) == kTempPrefix; }
 
@@ -253,14 +274,16 @@ HRESULT TPageRoot::AddPage(const std::shared_ptr<const TBitmap>& thumbnail, int 
         page->Thumbnail = thumbnail;
         page->SetIsContent(true);
         const int index = ContentIndexFor(page);
-        if (fileInfo != nullptr && decodedImage != nullptr) {
+        const int cacheFormat = fileInfo != nullptr && decodedImage != nullptr ? CacheFileFormat(*fileInfo, *decodedImage) : 0;
+        if (cacheFormat != 0) {
             // A page decoded while it downloaded keeps its own image file beside the
             // download: page 3 of a.tif becomes a_3.tif.
             const std::string ext = ExtractFileExt(page->FileName);
             const std::string name = page->FileName.substr(0, page->FileName.size() - ext.size()) + "_" +
                                      std::to_string(pageNumber) + ext;
-            SaveBitmap(name, *decodedImage, fileInfo->Format, 0, 0, 0);
-            page->CacheName = name;
+            if (SaveBitmap(name, *decodedImage, cacheFormat, 0, 0, 0) == kImagingSuccess) {
+                page->CacheName = name;
+            }
         }
         int count = 0;
         {

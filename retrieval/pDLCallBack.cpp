@@ -4,7 +4,11 @@
 #include "foundation/pFileUtils.h"
 #include "foundation/pLog.h"
 #include "platform/posix/FileDescriptor.h"
+#include "platform/imaging/Bitmap.h"
+#include "platform/imaging/ImageFile.h"
 #include "retrieval/pDL.h"
+#include "retrieval/pImageStream.h"
+#include "retrieval/pThumbImage.h"
 
 #include <curl/curl.h>
 
@@ -231,6 +235,7 @@ TCallback::TCallback(TDL& owner) : Owner(owner) { InitCurlOnce(); }
 
 TCallback::~TCallback() {
     WriteLog(ClassName(), "TCallBack.Destroy START");
+    StopFeed();
     if (FFileStream) {
         FFileStream->Close();
         FFileStream.reset();
@@ -285,6 +290,14 @@ HRESULT TCallback::OnDataAvailable(unsigned flags, std::int64_t size, const char
             if (!FFileStream->IsOpen()) {
                 throw std::runtime_error("cannot create " + Owner.TempFile);
             }
+            if (FProgressive) {
+                FImageFeed = std::make_unique<TImageStream>();
+                FImageFeed->OnFirstRow = [this](const std::string&, const TImageFileInfo&) { Owner.IsImage = true; };
+                FImageFeed->OnLastRow = [this](const std::string&, const TImageFileInfo& info, TBitmap& bitmap) {
+                    OnLastRow(info, bitmap);
+                };
+                FImageFeed->Initialize();
+            }
         }
         if (!FFileStream) {
             throw std::runtime_error("data without a first notification");
@@ -295,6 +308,10 @@ HRESULT TCallback::OnDataAvailable(unsigned flags, std::int64_t size, const char
             const std::int64_t available = FreeBytes(ExtractFilePath(Owner.TempFile));
             if (available >= 0 && available < Owner.Limits.DiskReserveBytes + static_cast<std::int64_t>(length)) {
                 throw std::runtime_error("the disk is nearly full");
+            }
+            if (FImageFeed) {
+                // Decoder trouble never stops the download: the file is still written whole.
+                FImageFeed->FeedData(reinterpret_cast<const std::uint8_t*>(data), length);
             }
             if (!FFileStream->Append(data, length)) {
                 throw std::runtime_error("cannot write " + Owner.TempFile);
@@ -308,12 +325,36 @@ HRESULT TCallback::OnDataAvailable(unsigned flags, std::int64_t size, const char
             }
             FFileStream.reset();
             WriteLog(ClassName(), "OnDataAvailable Stream.Destroy");
+            StopFeed();
         }
     } catch (const std::exception& error) {
         WriteLog(ClassName(), std::string("OnDataAvailable Exception : ") + error.what());
         return E_FAIL;
     }
     return S_OK;
+}
+
+void TCallback::StopFeed() {
+    if (FImageFeed) {
+        FImageFeed->Finalize();
+        FImageFeed.reset();
+    }
+}
+
+void TCallback::OnLastRow(const TImageFileInfo& info, TBitmap& bitmap) {
+    WriteLog(ClassName(), "OnLastRow BEGIN");
+    const int pageNumber = ++FFeedPages;
+    // A page suffix selects one page of a download as it does of a local file.
+    const bool wanted = Owner.PageNo <= 0 || Owner.PageNo == pageNumber;
+    if (Owner.OnThumbnail && wanted && !FFeedRefused) {
+        bool loaded = false;
+        const auto thumbnail = std::make_shared<const TBitmap>(Owner.ThumbImage->PageThumbnail(loaded, &bitmap));
+        const HRESULT result = Owner.OnThumbnail(thumbnail, pageNumber, &info, &bitmap);
+        WriteLog(ClassName(), "OnLastRow DLClass.OnThumbnail hr=" + HResultHex(result));
+        ++Owner.ProgressivePages;
+        FFeedRefused = result != S_OK;
+    }
+    WriteLog(ClassName(), "OnLastRow END");
 }
 
 HRESULT TCallback::Authenticate(int code) {

@@ -9,7 +9,10 @@
 
 namespace paxid {
 
+class TBitmap;
 class TDL;
+class TImageStream;
+struct TImageFileInfo;
 class TTempFileWriter;
 
 // Receives the notifications of one URL transfer for its downloader: the
@@ -58,10 +61,16 @@ private:
     friend struct TTransfer;
 
     HRESULT RunAttempt(const std::string& url, TTransfer& transfer);
+    // The feed has the last row of a page: its thumbnail goes to the downloader's handler.
+    void OnLastRow(const TImageFileInfo& info, TBitmap& bitmap);
+    void StopFeed();
     void OnResponseLog(long code, const std::string& headers);
 
     TDL& Owner;
     std::unique_ptr<TTempFileWriter> FFileStream;
+    std::unique_ptr<TImageStream> FImageFeed;
+    int FFeedPages = 0;            // pages the feed decoded so far
+    bool FFeedRefused = false;     // the handler wants no more pages of this source
     bool FProgressive = false;
     bool FAcceptInsecure = false;
     std::int64_t FWritten = 0;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -22,7 +23,7 @@ protected:
     void SetUp() override {
         test::MakeImage(FFolder / "page.png");
         FPng = test::ReadFile(FFolder / "page.png");
-        test::MakeImage(FFolder / "three.tif", 3);
+        test::MakeImage(FFolder / "three.tif", 3, "-monochrome -compress Group4");
         FTiff = test::ReadFile(FFolder / "three.tif");
         FRoot.Downloader().Limits.StallSeconds = 2;
     }
@@ -65,6 +66,28 @@ TEST_F(DownloadTest, ServedImagesBecomeImagePages) {
     EXPECT_EQ(FRoot.ContentItem(1)->PageNo, 2);
     EXPECT_EQ(FRoot.ContentItem(1)->DLType, dltImage);
     EXPECT_EQ(ExtractFileExt(FRoot.ContentItem(1)->FileName), ".tif");
+}
+
+TEST_F(DownloadTest, DownloadedPagesArriveDecodedWithTheirOwnCacheFiles) {
+    FHttp.Server().Get("/three.tif", [this](const httplib::Request&, httplib::Response& response) {
+        response.set_content(FTiff, "image/tiff");
+    });
+    AddSource(FRoot, FHttp.URL("/three.tif"));
+    LoadAll(FRoot, FMainThread);
+    ASSERT_EQ(FRoot.ContentCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const TPageListObj& page = *FRoot.ContentItem(i);
+        EXPECT_EQ(page.PageNo, i + 1);
+        EXPECT_EQ(page.DLType, dltImage);
+        const std::string base = page.FileName.substr(0, page.FileName.size() - 4);
+        EXPECT_EQ(page.CacheName, base + "_" + std::to_string(i + 1) + ".tif");
+        EXPECT_TRUE(FileExists(page.CacheName));
+    }
+    const std::vector<std::string> lines = LogLines();
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                           [](const std::string& line) { return line.find("OnLastRow DLClass.OnThumbnail hr=00000000") != std::string::npos; }),
+              lines.end());
 }
 
 TEST_F(DownloadTest, ServersTypesAreMappedAndMissingTypesAreDetected) {
