@@ -14,9 +14,10 @@ namespace paxid {
 // Decodes an image while it is being downloaded, so that each page can be
 // handed over as soon as its bytes have arrived. The bytes are kept as they
 // come; a page of a multi-page TIFF is decoded once its directory and all its
-// strips are present, a file of a single-page format once it is complete.
-// Every page is announced with a first-row and a last-row notification, in
-// page order. Lives for one download on the loader thread.
+// strips are present, a file of a single-page format once it is complete (its
+// first row is announced as soon as its header has arrived). Every page is
+// announced with a first-row and a last-row notification, in page order.
+// Lives for one download on the loader thread.
 class TImageStream {
 public:
     // status is "FIRSTROW" or "LASTROW"; info describes the file and the page.
@@ -55,6 +56,8 @@ private:
     int FFormat = 0;
     int FNextPage = 1;           // 1-based page to deliver next
     std::size_t FNeededBytes = 0;  // no new page can be complete below this size
+    bool FFirstRowSent = false;     // the first row of page FNextPage was announced
+    std::size_t FHeaderRetryAt = 0;  // size at which an unreadable header is tried again
 };
 
 }  // namespace paxid

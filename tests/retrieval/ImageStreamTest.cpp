@@ -56,7 +56,15 @@ TEST_F(ImageStreamTest, DeliversEveryTiffPageInOrderWhileBytesArrive) {
         ASSERT_EQ(SaveBitmap(path, bitmap, kFormatTiffJpeg, 24, 20, page == 0 ? 0 : kSaveAppend), kImagingSuccess);
     }
     const std::string bytes = test::ReadFile(path);
+    const auto libtiffLines = [] {
+        const std::vector<std::string> lines = LogLines();
+        return std::count_if(lines.begin(), lines.end(),
+                             [](const std::string& line) { return line.find(" - libtiff - ") != std::string::npos; });
+    };
+    const auto complaintsBefore = libtiffLines();
     EXPECT_EQ(Feed(bytes, 4096), kImagingSuccess);
+    // Only directories that have arrived whole are handed to libtiff.
+    EXPECT_EQ(libtiffLines(), complaintsBefore);
     ASSERT_EQ(Widths.size(), 20U);
     for (int page = 0; page < 20; ++page) {
         EXPECT_EQ(Widths[static_cast<std::size_t>(page)], 100 + page);
@@ -81,6 +89,20 @@ TEST_F(ImageStreamTest, SinglePageFormatsArriveWithTheirLastByte) {
         EXPECT_EQ(Widths[0], 90);
         EXPECT_EQ(Events, (std::vector<std::string>{"FIRSTROW", "LASTROW"}));
     }
+}
+
+TEST_F(ImageStreamTest, TheFirstRowIsAnnouncedWithTheHeader) {
+    const std::string png = Folder / "page.png";
+    ASSERT_TRUE(test::MakeTestImage(png, 400, 300, "-type TrueColor -noise 3"));
+    const std::string bytes = test::ReadFile(png);
+    std::size_t firstRowAt = 0;
+    Stream.OnFirstRow = [&](const std::string&, const TImageFileInfo& info) {
+        firstRowAt = Fed;
+        EXPECT_EQ(info.Width, 400);
+    };
+    Feed(bytes, 64);
+    EXPECT_LT(firstRowAt, 1024U);
+    EXPECT_EQ(Widths.size(), 1U);
 }
 
 TEST_F(ImageStreamTest, IncompleteOrForeignDataNeverReachesTheLastRow) {
