@@ -136,6 +136,9 @@ int TImageStream::Initialize() {
     FNeededBytes = 0;
     FFirstRowSent = false;
     FHeaderRetryAt = 0;
+    FDecoder.reset();
+    FDecoderFailed = false;
+    FDecodedBytes = 0;
     const int result = kImagingSuccess;
     WriteLog(kClassName, "Initialize END Result=" + std::to_string(result));
     return result;
@@ -195,11 +198,14 @@ void TImageStream::DeliverCompletePages(bool endOfData) {
         DeliverTiffPages(endOfData);
         return;
     }
-    // The other formats hold one page, decoded when the file is complete; its
-    // first row is announced as soon as the header can be read.
     if (FNextPage != 1) {
         return;
     }
+    if (FeedIncrementalDecoder()) {
+        return;
+    }
+    // The other formats hold one page, decoded when the file is complete; its
+    // first row is announced as soon as the header can be read.
     if (!FFirstRowSent && FData.size() >= FHeaderRetryAt) {
         TImageFileInfo header;
         if (FileInfoMemory(FData, 1, header) == kImagingSuccess) {
@@ -217,6 +223,43 @@ void TImageStream::DeliverCompletePages(bool endOfData) {
     if (LoadPageMemory(FData, 1, bitmap, &info) == kImagingSuccess) {
         DeliverPage(bitmap, info);
     }
+}
+
+bool TImageStream::FeedIncrementalDecoder() {
+    if (!FDecoder && !FDecoderFailed) {
+        FDecoder = TIncrementalDecoder::Create(FFormat);
+        FDecodedBytes = 0;
+        if (!FDecoder) {
+            FDecoderFailed = true;  // no incremental decoder for this format
+        }
+    }
+    if (!FDecoder) {
+        return false;
+    }
+    if (FDecodedBytes < FData.size()) {
+        const bool ok = FDecoder->Feed(std::span<const std::uint8_t>(FData).subspan(FDecodedBytes));
+        FDecodedBytes = FData.size();
+        if (!ok) {
+            // Broken for the incremental decoder: the whole file is tried once at its end.
+            FDecoder.reset();
+            FDecoderFailed = true;
+            return false;
+        }
+    }
+    if (!FFirstRowSent && FDecoder->HeaderKnown()) {
+        OnLoadCB(FDecoder->Info(), nullptr, kFirstRow | kFirstPass);
+        FFirstRowSent = true;
+    }
+    if (FDecoder->Complete()) {
+        TImageFileInfo info = FDecoder->Info();
+        info.SizeDisk = static_cast<std::int64_t>(FData.size());
+        TBitmap bitmap = FDecoder->TakeBitmap();
+        FDecoder.reset();
+        if (!bitmap.IsEmpty()) {
+            DeliverPage(bitmap, info);
+        }
+    }
+    return true;
 }
 
 bool TImageStream::DeliverTiffPages(bool endOfData) {

@@ -23,6 +23,7 @@ protected:
             Widths.push_back(bitmap.Width());
             Pages.push_back(info.TotalPages);
             FedWhenDelivered.push_back(Fed);
+            DeliveredWhileFinalizing.push_back(Finalizing);
             Kept = std::move(bitmap);
         };
     }
@@ -36,7 +37,10 @@ protected:
                       kImagingSuccess);
             Fed += count;
         }
-        return Stream.Finalize();
+        Finalizing = true;
+        const int result = Stream.Finalize();
+        Finalizing = false;
+        return result;
     }
 
     test::TScratchFolder Folder;
@@ -46,6 +50,8 @@ protected:
     std::vector<int> Pages;
     std::vector<std::size_t> FedWhenDelivered;
     std::size_t Fed = 0;
+    bool Finalizing = false;
+    std::vector<bool> DeliveredWhileFinalizing;
     TBitmap Kept;
 };
 
@@ -82,12 +88,18 @@ TEST_F(ImageStreamTest, SinglePageFormatsArriveWithTheirLastByte) {
         SCOPED_TRACE(name);
         Events.clear();
         Widths.clear();
+        DeliveredWhileFinalizing.clear();
         const std::string path = Folder / name;
         ASSERT_TRUE(test::MakeTestImage(path, 90, 60, "-type TrueColor"));
         EXPECT_EQ(Feed(test::ReadFile(path), 100), kImagingSuccess);
         ASSERT_EQ(Widths.size(), 1U);
         EXPECT_EQ(Widths[0], 90);
         EXPECT_EQ(Events, (std::vector<std::string>{"FIRSTROW", "LASTROW"}));
+        // PNG and JPEG are decoded as they arrive and are complete with their
+        // last byte; the other formats are decoded when the feed ends.
+        const bool incremental = std::string(name) == "page.png" || std::string(name) == "page.jpg";
+        ASSERT_EQ(DeliveredWhileFinalizing.size(), 1U);
+        EXPECT_EQ(DeliveredWhileFinalizing[0], !incremental);
     }
 }
 
