@@ -115,6 +115,9 @@ void ReplaceTiffPage(const std::string& fileName, int pageNo, const std::string&
         }
         ok = session.Commit() == kImagingSuccess && ok;
     }
+    std::error_code ignored;
+    const auto permissions = std::filesystem::status(fileName, ignored).permissions();
+    std::filesystem::permissions(temporary, permissions, ignored);
     if (ok && ReplaceFile(temporary, fileName)) {
         Log("ReplaceTiffPage END");
         return;

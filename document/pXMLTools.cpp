@@ -395,6 +395,19 @@ TXmlDocument DocumentOfElement(xmlDoc* source, xmlNode* element) {
     return doc;
 }
 
+// The XML text of a content's first child node. An element is written with
+// the namespace declarations it uses from above, so it parses on its own.
+std::string ContentXmlText(xmlDoc* doc, xmlNode* first) {
+    if (first == nullptr) {
+        return {};
+    }
+    if (first->type != XML_ELEMENT_NODE) {
+        return NodeXmlText(doc, first);
+    }
+    const TXmlDocument own = DocumentOfElement(doc, first);
+    return NodeXmlText(own.Get(), xmlDocGetRootElement(own.Get()));
+}
+
 xmlNode* FirstChildElement(xmlNode* parent, const char* name, const char* namespaceUri) {
     for (xmlNode* child = parent->children; child != nullptr; child = child->next) {
         if (child->type != XML_ELEMENT_NODE || S(child->name) != name) {
@@ -551,7 +564,7 @@ bool TXml::Unpack(const std::string& fileName, std::uintptr_t windowHandle) {
             encoding = format.empty() ? DefaultEncoding : format;
         }
         const std::string out = MakeTempFileName(ContentTypeToExt(contentType));
-        const std::string data = content->children != nullptr ? NodeXmlText(doc.Get(), content->children) : std::string();
+        const std::string data = ContentXmlText(doc.Get(), content->children);
         WriteNewFile(out, encoding == "Base64" ? DecodeBase64(data) : data);
         if (contentType == "text/xsl") {
             if (TransformResult.empty()) {

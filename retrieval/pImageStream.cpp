@@ -7,6 +7,8 @@
 #include <tiffio.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <span>
 
 namespace paxid {
 
@@ -20,6 +22,8 @@ constexpr int kFirstRow = 4;
 constexpr int kLastRow = 8;
 // Bytes a signature needs before the format is decided.
 constexpr std::size_t kSignatureBytes = 16;
+// A header that cannot be read yet is tried again after this many more bytes.
+constexpr std::size_t kHeaderRetryStep = 4096;
 
 // The bytes page `page` of a TIFF needs: its directory must be readable and
 // all its strips or tiles present. 0 when the directory is not there yet.
@@ -38,6 +42,88 @@ std::size_t TiffPageEnd(tiff* handle) {
     return static_cast<std::size_t>(end);
 }
 
+// Where the chain of directories of a classic TIFF stands for directory
+// `index` (0-based), read from the bytes that have arrived.
+struct TDirectoryState {
+    enum class TKind { Present, NeedsBytes, ChainEnded, Unknown };
+    TKind Kind = TKind::Unknown;
+    std::size_t Bytes = 0;  // NeedsBytes: the size the data must reach
+};
+
+// Bytes of one value of a TIFF field type.
+std::uint32_t TypeSize(std::uint32_t type) {
+    switch (type) {
+    case 3:   // SHORT
+    case 8:   // SSHORT
+        return 2;
+    case 4:   // LONG
+    case 9:   // SLONG
+    case 11:  // FLOAT
+    case 13:  // IFD
+        return 4;
+    case 5:   // RATIONAL
+    case 10:  // SRATIONAL
+    case 12:  // DOUBLE
+    case 16:  // LONG8
+    case 17:  // SLONG8
+    case 18:  // IFD8
+        return 8;
+    default:  // BYTE, ASCII, SBYTE, UNDEFINED
+        return 1;
+    }
+}
+
+TDirectoryState LocateDirectory(std::span<const std::uint8_t> data, int index) {
+    using TKind = TDirectoryState::TKind;
+    if (data.size() < 8 || (data[0] != 'I' && data[0] != 'M') || data[2] + data[3] != 42) {
+        return {TKind::Unknown, 0};  // BigTIFF and odd files are left to libtiff
+    }
+    const bool little = data[0] == 'I';
+    const auto read16 = [&](std::size_t at) {
+        return little ? static_cast<std::uint32_t>(data[at] | (data[at + 1] << 8))
+                      : static_cast<std::uint32_t>((data[at] << 8) | data[at + 1]);
+    };
+    const auto read32 = [&](std::size_t at) {
+        return little ? (read16(at) | (read16(at + 2) << 16)) : ((read16(at) << 16) | read16(at + 2));
+    };
+    std::uint64_t offset = read32(4);
+    for (int directory = 0; directory <= index; ++directory) {
+        if (offset == 0) {
+            return {TKind::ChainEnded, 0};
+        }
+        if (offset + 2 > data.size()) {
+            return {TKind::NeedsBytes, static_cast<std::size_t>(offset + 2)};
+        }
+        const std::uint32_t entries = read16(static_cast<std::size_t>(offset));
+        const std::uint64_t end = offset + 2 + 12 * std::uint64_t{entries} + 4;
+        if (end > data.size()) {
+            return {TKind::NeedsBytes, static_cast<std::size_t>(end)};
+        }
+        if (directory == index) {
+            // Values longer than four bytes (strip tables, JPEG tables) lie
+            // outside the directory and must have arrived as well.
+            std::uint64_t valuesEnd = end;
+            for (std::uint32_t entry = 0; entry < entries; ++entry) {
+                const auto at = static_cast<std::size_t>(offset + 2 + 12 * std::uint64_t{entry});
+                const std::uint64_t bytes = std::uint64_t{TypeSize(read16(at + 2))} * read32(at + 4);
+                if (bytes > 4) {
+                    valuesEnd = std::max(valuesEnd, std::uint64_t{read32(at + 8)} + bytes);
+                }
+            }
+            if (valuesEnd > data.size()) {
+                return {TKind::NeedsBytes, static_cast<std::size_t>(std::min<std::uint64_t>(valuesEnd, SIZE_MAX))};
+            }
+            return {TKind::Present, 0};
+        }
+        const std::uint64_t next = read32(static_cast<std::size_t>(end - 4));
+        if (next != 0 && next <= offset) {
+            return {TKind::Unknown, 0};  // a chain that runs backwards: libtiff decides
+        }
+        offset = next;
+    }
+    return {TKind::Unknown, 0};
+}
+
 }  // namespace
 
 int TImageStream::Initialize() {
@@ -48,6 +134,11 @@ int TImageStream::Initialize() {
     FFormat = 0;
     FNextPage = 1;
     FNeededBytes = 0;
+    FFirstRowSent = false;
+    FHeaderRetryAt = 0;
+    FDecoder.reset();
+    FDecoderFailed = false;
+    FDecodedBytes = 0;
     const int result = kImagingSuccess;
     WriteLog(kClassName, "Initialize END Result=" + std::to_string(result));
     return result;
@@ -107,8 +198,24 @@ void TImageStream::DeliverCompletePages(bool endOfData) {
         DeliverTiffPages(endOfData);
         return;
     }
-    // The other formats hold one page, decoded when the file is complete.
-    if (!endOfData || FNextPage != 1) {
+    if (FNextPage != 1) {
+        return;
+    }
+    if (FeedIncrementalDecoder()) {
+        return;
+    }
+    // The other formats hold one page, decoded when the file is complete; its
+    // first row is announced as soon as the header can be read.
+    if (!FFirstRowSent && FData.size() >= FHeaderRetryAt) {
+        TImageFileInfo header;
+        if (FileInfoMemory(FData, 1, header) == kImagingSuccess) {
+            OnLoadCB(header, nullptr, kFirstRow | kFirstPass);
+            FFirstRowSent = true;
+        } else {
+            FHeaderRetryAt = FData.size() + kHeaderRetryStep;
+        }
+    }
+    if (!endOfData) {
         return;
     }
     TBitmap bitmap;
@@ -118,12 +225,63 @@ void TImageStream::DeliverCompletePages(bool endOfData) {
     }
 }
 
-bool TImageStream::DeliverTiffPages(bool endOfData) {
-    TTiffHandle handle = OpenTiffMemory(FData);
-    if (!handle) {
+bool TImageStream::FeedIncrementalDecoder() {
+    if (!FDecoder && !FDecoderFailed) {
+        FDecoder = TIncrementalDecoder::Create(FFormat);
+        FDecodedBytes = 0;
+        if (!FDecoder) {
+            FDecoderFailed = true;  // no incremental decoder for this format
+        }
+    }
+    if (!FDecoder) {
         return false;
     }
+    if (FDecodedBytes < FData.size()) {
+        const bool ok = FDecoder->Feed(std::span<const std::uint8_t>(FData).subspan(FDecodedBytes));
+        FDecodedBytes = FData.size();
+        if (!ok) {
+            // Broken for the incremental decoder: the whole file is tried once at its end.
+            FDecoder.reset();
+            FDecoderFailed = true;
+            return false;
+        }
+    }
+    if (!FFirstRowSent && FDecoder->HeaderKnown()) {
+        OnLoadCB(FDecoder->Info(), nullptr, kFirstRow | kFirstPass);
+        FFirstRowSent = true;
+    }
+    if (FDecoder->Complete()) {
+        TImageFileInfo info = FDecoder->Info();
+        info.SizeDisk = static_cast<std::int64_t>(FData.size());
+        TBitmap bitmap = FDecoder->TakeBitmap();
+        FDecoder.reset();
+        if (!bitmap.IsEmpty()) {
+            DeliverPage(bitmap, info);
+        }
+    }
+    return true;
+}
+
+bool TImageStream::DeliverTiffPages(bool endOfData) {
+    TTiffHandle handle;
     for (;;) {
+        // Directories are located in the bytes first, so that libtiff only
+        // reads directories that have arrived whole.
+        const TDirectoryState state = LocateDirectory(FData, FNextPage - 1);
+        if (state.Kind == TDirectoryState::TKind::ChainEnded) {
+            FNeededBytes = SIZE_MAX;
+            return true;
+        }
+        if (state.Kind == TDirectoryState::TKind::NeedsBytes && !endOfData) {
+            FNeededBytes = state.Bytes;
+            return false;
+        }
+        if (!handle) {
+            handle = OpenTiffMemory(FData);
+            if (!handle) {
+                return false;
+            }
+        }
         if (TIFFSetDirectory(handle.get(), static_cast<tdir_t>(FNextPage - 1)) != 1) {
             // The directory has not arrived yet; wait for a good part more
             // data, which bounds the re-reading of a file fed in small chunks.
@@ -137,12 +295,24 @@ bool TImageStream::DeliverTiffPages(bool endOfData) {
                 return false;
             }
         }
+        // The page count is asked for only once the whole chain has arrived;
+        // until then the file information reads 0 pages.
         TBitmap bitmap;
         TImageFileInfo info;
-        if (TiffLoadPage(handle.get(), FNextPage, bitmap, &info) != kImagingSuccess) {
+        const bool chainKnown = endOfData || LocateDirectory(FData, FNextPage).Kind ==
+                                                 TDirectoryState::TKind::ChainEnded;
+        if (TiffLoadPage(handle.get(), FNextPage, bitmap, chainKnown ? &info : nullptr) != kImagingSuccess) {
             // A page that cannot be decoded ends the delivery of this file.
             FFormat = -1;
             return false;
+        }
+        if (!chainKnown) {
+            info.Format = kFormatTiff;
+            info.Width = bitmap.Width();
+            info.Height = bitmap.Height();
+            info.BitsPerPixel = bitmap.BitsPerPixel();
+            info.XResolution = bitmap.XResolution();
+            info.YResolution = bitmap.YResolution();
         }
         info.SizeDisk = static_cast<std::int64_t>(FData.size());
         DeliverPage(bitmap, info);
@@ -153,8 +323,11 @@ bool TImageStream::DeliverTiffPages(bool endOfData) {
 }
 
 void TImageStream::DeliverPage(TBitmap& bitmap, const TImageFileInfo& info) {
-    OnLoadCB(info, nullptr, kFirstRow | kFirstPass);
+    if (!FFirstRowSent) {
+        OnLoadCB(info, nullptr, kFirstRow | kFirstPass);
+    }
     OnLoadCB(info, &bitmap, kLastRow | kLastPass);
+    FFirstRowSent = false;
     ++FNextPage;
 }
 

@@ -2,21 +2,25 @@
 
 #include "platform/imaging/Bitmap.h"
 #include "platform/imaging/ImageFile.h"
+#include "platform/imaging/IncrementalDecoder.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace paxid {
 
 // Decodes an image while it is being downloaded, so that each page can be
-// handed over as soon as its bytes have arrived. The bytes are kept as they
-// come; a page of a multi-page TIFF is decoded once its directory and all its
-// strips are present, a file of a single-page format once it is complete.
-// Every page is announced with a first-row and a last-row notification, in
-// page order. Lives for one download on the loader thread.
+// handed over as soon as its bytes have arrived. PNG and JPEG are decoded row
+// by row as the bytes come; a page of a multi-page TIFF is decoded once its
+// directory and all its strips are present; GIF, BMP, WebP and JBIG files once
+// they are complete (their first row is announced as soon as the header has
+// arrived). Every page is
+// announced with a first-row and a last-row notification, in page order.
+// Lives for one download on the loader thread.
 class TImageStream {
 public:
     // status is "FIRSTROW" or "LASTROW"; info describes the file and the page.
@@ -47,6 +51,9 @@ private:
     // Delivers every page that the bytes so far complete.
     void DeliverCompletePages(bool endOfData);
     bool DeliverTiffPages(bool endOfData);
+    // PNG and JPEG: hands the new bytes to the incremental decoder; false
+    // when there is none (other formats, or data it found broken).
+    bool FeedIncrementalDecoder();
     void DeliverPage(TBitmap& bitmap, const TImageFileInfo& info);
 
     std::vector<std::uint8_t> FData;
@@ -55,6 +62,11 @@ private:
     int FFormat = 0;
     int FNextPage = 1;           // 1-based page to deliver next
     std::size_t FNeededBytes = 0;  // no new page can be complete below this size
+    bool FFirstRowSent = false;     // the first row of page FNextPage was announced
+    std::size_t FHeaderRetryAt = 0;  // size at which an unreadable header is tried again
+    std::unique_ptr<TIncrementalDecoder> FDecoder;
+    bool FDecoderFailed = false;
+    std::size_t FDecodedBytes = 0;  // bytes of FData handed to FDecoder
 };
 
 }  // namespace paxid

@@ -92,6 +92,9 @@ int RasterFileInfo(std::span<const std::uint8_t> data, int format, int pageNo, T
     if (format == kFormatPng) {
         return PngHeaderInfo(data, info) ? kImagingSuccess : kImagingFailure;
     }
+    if (format == kFormatBmp && IsBmp32(data)) {
+        return Bmp32HeaderInfo(data, info) ? kImagingSuccess : kImagingFailure;
+    }
     l_int32 leptonicaFormat = 0;
     l_int32 width = 0;
     l_int32 height = 0;
@@ -127,6 +130,8 @@ int RasterLoadPage(std::span<const std::uint8_t> data, int format, int pageNo, T
         JpegDecode(data, decoded);
     } else if (format == kFormatPng) {
         PngDecode(data, decoded);
+    } else if (format == kFormatBmp && IsBmp32(data)) {
+        Bmp32Decode(data, decoded);
     } else {
         decoded = NormalizeDecodedPix(pixReadMem(data.data(), data.size()));
     }
@@ -230,8 +235,23 @@ int DetectImageFormat(std::span<const std::uint8_t> head) {
     return 0;
 }
 
-int FileInfo(const std::string& fileName, int pageNo, TImageFileInfo& info) {
-    InstallImagingMessageHandlers();
+namespace {
+
+// The boundary of each entry point: what escapes a decoder (an allocation
+// that failed) is logged and becomes a failed call.
+template <typename TWork>
+int Guarded(const char* operation, TWork&& work) noexcept {
+    try {
+        return work();
+    } catch (const std::exception& error) {
+        PlatformLog("ImageFile", std::string(operation) + " EXCEPTION " + error.what());
+    } catch (...) {
+        PlatformLog("ImageFile", std::string(operation) + " EXCEPTION");
+    }
+    return kImagingFailure;
+}
+
+int FileInfoOfFile(const std::string& fileName, int pageNo, TImageFileInfo& info) {
     info = TImageFileInfo{};
     std::vector<std::uint8_t> head;
     if (!ReadFileBytes(fileName, TReadExtent::Head, head)) {
@@ -252,8 +272,7 @@ int FileInfo(const std::string& fileName, int pageNo, TImageFileInfo& info) {
     return result;
 }
 
-int LoadPage(const std::string& fileName, int pageNo, TBitmap& bitmap, TImageFileInfo* info) {
-    InstallImagingMessageHandlers();
+int LoadPageOfFile(const std::string& fileName, int pageNo, TBitmap& bitmap, TImageFileInfo* info) {
     std::vector<std::uint8_t> head;
     if (!ReadFileBytes(fileName, TReadExtent::Head, head)) {
         return kImagingFailure;
@@ -274,21 +293,37 @@ int LoadPage(const std::string& fileName, int pageNo, TBitmap& bitmap, TImageFil
     return result;
 }
 
+}  // namespace
+
+int FileInfo(const std::string& fileName, int pageNo, TImageFileInfo& info) {
+    InstallImagingMessageHandlers();
+    return Guarded("FileInfo", [&] { return FileInfoOfFile(fileName, pageNo, info); });
+}
+
+int LoadPage(const std::string& fileName, int pageNo, TBitmap& bitmap, TImageFileInfo* info) {
+    InstallImagingMessageHandlers();
+    return Guarded("LoadPage", [&] { return LoadPageOfFile(fileName, pageNo, bitmap, info); });
+}
+
 int FileInfoMemory(std::span<const std::uint8_t> data, int pageNo, TImageFileInfo& info) {
     InstallImagingMessageHandlers();
     info = TImageFileInfo{};
-    const int result = MemoryInfo(data, pageNo, info);
-    info.SizeDisk = static_cast<std::int64_t>(data.size());
-    return result;
+    return Guarded("FileInfoMemory", [&] {
+        const int result = MemoryInfo(data, pageNo, info);
+        info.SizeDisk = static_cast<std::int64_t>(data.size());
+        return result;
+    });
 }
 
 int LoadPageMemory(std::span<const std::uint8_t> data, int pageNo, TBitmap& bitmap, TImageFileInfo* info) {
     InstallImagingMessageHandlers();
-    const int result = MemoryLoad(data, pageNo, bitmap, info);
-    if (result == kImagingSuccess && info != nullptr) {
-        info->SizeDisk = static_cast<std::int64_t>(data.size());
-    }
-    return result;
+    return Guarded("LoadPageMemory", [&] {
+        const int result = MemoryLoad(data, pageNo, bitmap, info);
+        if (result == kImagingSuccess && info != nullptr) {
+            info->SizeDisk = static_cast<std::int64_t>(data.size());
+        }
+        return result;
+    });
 }
 
 }  // namespace paxid

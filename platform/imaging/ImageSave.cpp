@@ -118,6 +118,10 @@ bool ReplaceTiffPageOf(const std::string& fileName, int pageNo, const TBitmap& b
     if (descriptor < 0) {
         return false;
     }
+    struct stat original {};
+    if (::stat(fileName.c_str(), &original) == 0) {
+        ::fchmod(descriptor, original.st_mode & 07777);
+    }
     ::close(descriptor);
     bool ok = true;
     {
@@ -230,6 +234,16 @@ int TSaveSession::Commit() {
 
 int TSaveSession::Save(const std::string& fileName, const TBitmap& bitmap, int format, int bitsPerPixel,
                        int qualityFactor, int flags, int pageNo) {
+    try {
+        return SaveUnguarded(fileName, bitmap, format, bitsPerPixel, qualityFactor, flags, pageNo);
+    } catch (const std::exception& error) {
+        PlatformLog("TSaveSession", std::string("Save EXCEPTION ") + error.what());
+        return kImagingFailure;
+    }
+}
+
+int TSaveSession::SaveUnguarded(const std::string& fileName, const TBitmap& bitmap, int format, int bitsPerPixel,
+                                int qualityFactor, int flags, int pageNo) {
     InstallImagingMessageHandlers();
     TBitmap prepared;
     if (bitmap.IsEmpty() || !PrepareBitmap(bitmap, format, bitsPerPixel, prepared)) {
@@ -283,6 +297,16 @@ int TSaveSession::Save(const std::string& fileName, const TBitmap& bitmap, int f
 
 int TSaveSession::SaveCompressedG4(const std::string& fileName, const std::string& sourceFile, int sourcePage,
                                    int format, int flags) {
+    try {
+        return SaveCompressedG4Unguarded(fileName, sourceFile, sourcePage, format, flags);
+    } catch (const std::exception& error) {
+        PlatformLog("TSaveSession", std::string("SaveCompressedG4 EXCEPTION ") + error.what());
+        return kImagingFailure;
+    }
+}
+
+int TSaveSession::SaveCompressedG4Unguarded(const std::string& fileName, const std::string& sourceFile,
+                                            int sourcePage, int format, int flags) {
     if (format != kFormatTiffG4 && format != kFormatPdfG4) {
         return kImagingFailure;
     }

@@ -47,6 +47,10 @@ private:
     // The open TIFF that pages are copied from, kept while pages of one source
     // are copied in order.
     tiff* SourceTiff(const std::string& sourceFile);
+    int SaveUnguarded(const std::string& fileName, const TBitmap& bitmap, int format, int bitsPerPixel,
+                      int qualityFactor, int flags, int pageNo);
+    int SaveCompressedG4Unguarded(const std::string& fileName, const std::string& sourceFile, int sourcePage,
+                                  int format, int flags);
 
     std::unique_ptr<TTarget> FTarget;
     std::unique_ptr<TSource> FSource;

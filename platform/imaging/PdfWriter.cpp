@@ -198,6 +198,9 @@ bool TPdfWriter::Commit() {
         PlatformLog("TPdfWriter", "Commit cannot create a file beside " + fileName);
         return false;
     }
+    // The new file keeps the permissions of the one it replaces; a new name gets rw-r--r--.
+    struct stat existing {};
+    ::fchmod(descriptor, ::stat(fileName.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
     FILE* file = ::fdopen(descriptor, "wb");
     if (file == nullptr) {
         ::close(descriptor);
@@ -216,7 +219,6 @@ bool TPdfWriter::Commit() {
         ::unlink(temporary.c_str());
         return false;
     }
-    ::chmod(temporary.c_str(), 0644 & ~[] { const mode_t mask = ::umask(0); ::umask(mask); return mask; }());
     if (::rename(temporary.c_str(), fileName.c_str()) != 0) {
         ::unlink(temporary.c_str());
         return false;

@@ -147,7 +147,102 @@ void PngResolution(std::span<const std::uint8_t> data, TImageFileInfo& info) {
     }
 }
 
+std::uint32_t LittleEndian32(const std::uint8_t* bytes) {
+    return std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) | (std::uint32_t{bytes[2]} << 16) |
+           (std::uint32_t{bytes[3]} << 24);
+}
+
+// One colour channel of a 32-bit bitmap pixel through its mask.
+std::uint32_t Channel(std::uint32_t pixel, std::uint32_t mask) {
+    if (mask == 0) {
+        return 0;
+    }
+    const int shift = __builtin_ctz(mask);
+    const std::uint32_t maximum = mask >> shift;
+    const std::uint32_t value = (pixel & mask) >> shift;
+    return maximum == 255 ? value : value * 255 / maximum;
+}
+
+constexpr std::size_t kBmpInfoOffset = 14;
+
 }  // namespace
+
+bool IsBmp32(std::span<const std::uint8_t> data) {
+    if (data.size() < 54 || data[0] != 'B' || data[1] != 'M') {
+        return false;
+    }
+    const std::uint32_t headerSize = LittleEndian32(data.data() + kBmpInfoOffset);
+    const int bitCount = data[28] | (data[29] << 8);
+    return headerSize >= 40 && bitCount == 32;
+}
+
+bool Bmp32HeaderInfo(std::span<const std::uint8_t> data, TImageFileInfo& info) {
+    if (!IsBmp32(data)) {
+        return false;
+    }
+    const auto width = static_cast<std::int32_t>(LittleEndian32(data.data() + 18));
+    const auto height = static_cast<std::int32_t>(LittleEndian32(data.data() + 22));
+    if (width <= 0 || height == 0 || height == INT32_MIN) {
+        return false;
+    }
+    info.Format = kFormatBmp;
+    info.TotalPages = 1;
+    info.Width = width;
+    info.Height = height < 0 ? -height : height;
+    info.BitsPerPixel = 24;
+    info.XResolution = 0;
+    info.YResolution = 0;
+    return true;
+}
+
+int Bmp32Decode(std::span<const std::uint8_t> data, TBitmap& bitmap) {
+    if (!IsBmp32(data)) {
+        return kImagingFailure;
+    }
+    const std::uint8_t* header = data.data();
+    const std::uint32_t pixelOffset = LittleEndian32(header + 10);
+    const std::uint32_t headerSize = LittleEndian32(header + kBmpInfoOffset);
+    const auto width = static_cast<std::int32_t>(LittleEndian32(header + 18));
+    const auto signedHeight = static_cast<std::int32_t>(LittleEndian32(header + 22));
+    const std::uint32_t compression = LittleEndian32(header + 30);
+    const bool topDown = signedHeight < 0;
+    const std::int64_t height = topDown ? -std::int64_t{signedHeight} : signedHeight;
+    std::uint32_t red = 0x00ff0000;
+    std::uint32_t green = 0x0000ff00;
+    std::uint32_t blue = 0x000000ff;
+    if (compression == 3 && data.size() >= kBmpInfoOffset + std::max<std::uint32_t>(headerSize, 40) + 12) {
+        red = LittleEndian32(header + 54);
+        green = LittleEndian32(header + 58);
+        blue = LittleEndian32(header + 62);
+    } else if (compression != 0) {
+        return kImagingFailure;
+    }
+    if (!ImageSizeAcceptable(width, height, 32) ||
+        std::uint64_t{pixelOffset} + std::uint64_t(width) * 4 * std::uint64_t(height) > data.size()) {
+        PlatformLog("RasterCodecs", "BMP refused: size beyond the limits or the data");
+        return kImagingFailure;
+    }
+    TBitmap decoded(pixCreate(width, static_cast<int>(height), 32));
+    if (decoded.IsEmpty()) {
+        return kImagingFailure;
+    }
+    pixSetSpp(decoded.Get(), 3);
+    l_uint32* lines = pixGetData(decoded.Get());
+    const int wordsPerLine = pixGetWpl(decoded.Get());
+    for (std::int64_t row = 0; row < height; ++row) {
+        const std::int64_t y = topDown ? row : height - 1 - row;
+        const std::uint8_t* source = header + pixelOffset + row * std::int64_t{width} * 4;
+        l_uint32* line = lines + y * wordsPerLine;
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t pixel = LittleEndian32(source + static_cast<std::ptrdiff_t>(x) * 4);
+            line[x] = (Channel(pixel, red) << 24) | (Channel(pixel, green) << 16) | (Channel(pixel, blue) << 8);
+        }
+    }
+    const auto toDpi = [](std::uint32_t pixelsPerMetre) { return static_cast<int>(pixelsPerMetre * 0.0254 + 0.5); };
+    decoded.SetResolution(toDpi(LittleEndian32(header + 38)), toDpi(LittleEndian32(header + 42)));
+    bitmap = std::move(decoded);
+    return kImagingSuccess;
+}
 
 bool JpegHeaderInfo(std::span<const std::uint8_t> data, TImageFileInfo& info) { return JpegRun(data, info, nullptr); }
 

@@ -13,6 +13,11 @@ namespace paxid {
 // any pixel memory is taken.
 bool JpegHeaderInfo(std::span<const std::uint8_t> data, TImageFileInfo& info);
 int JpegDecode(std::span<const std::uint8_t> data, TBitmap& bitmap);
+// 32-bit Windows bitmaps, which Leptonica does not read; false for any other
+// kind (left to Leptonica) and failure for a damaged one.
+bool IsBmp32(std::span<const std::uint8_t> data);
+bool Bmp32HeaderInfo(std::span<const std::uint8_t> data, TImageFileInfo& info);
+int Bmp32Decode(std::span<const std::uint8_t> data, TBitmap& bitmap);
 bool PngHeaderInfo(std::span<const std::uint8_t> data, TImageFileInfo& info);
 int PngDecode(std::span<const std::uint8_t> data, TBitmap& bitmap);
 

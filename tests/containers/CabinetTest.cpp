@@ -82,6 +82,11 @@ TEST_F(CabinetTest, WholeDocumentSharesOneCopyPerSourceAndListsEveryPage) {
     const std::vector<std::string> entries = EntriesOf(cabinet);
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries.back(), "_PaxidList.Paxid") << "the list goes last";
+    for (const std::string& entry : entries) {
+        EXPECT_EQ(entry.find('/'), std::string::npos) << "entries lie in the archive's root: " << entry;
+    }
+    const std::string listing = CommandOutput("unzip -l " + Quoted(cabinet));
+    EXPECT_NE(listing.find("3 files"), std::string::npos) << listing;
     EXPECT_EQ(progressNames, entries) << "progress names each file once, in archive order";
 
     const std::string list = ListOf(cabinet);

@@ -227,6 +227,12 @@ TEST_F(DataCryptTest, KeyPhaseFailuresGiveTheirCodeTextAndLogLines) {
          "DataCrypt_Decrypt: CertFindCertificateInStore"},
         {"no store folder at all", [this] { std::filesystem::remove_all(FStore); }, true, kDataCryptNotFound,
          "DataCrypt_Decrypt: CertFindCertificateInStore"},
+        {"a store that cannot be listed",
+         [this] {
+             std::filesystem::remove_all(FStore);
+             WriteFile(FStore, "a file where the folder should be");
+         },
+         true, kDataCryptAccessDenied, "DataCrypt_Decrypt: CertOpenSystemStore"},
         {"certificate without its key", [this] { WriteFile(FStore + "/c.crt", ReadFile(FRecipient.CertPem)); }, true,
          kDataCryptNoKey, "DataCrypt_Decrypt: CryptAcquireCertificatePrivateKey"},
         {"certificate with another key",

@@ -170,6 +170,20 @@ TEST_F(XmlTest, EmbeddedStylesheetKeepsTheNamespacesDeclaredAboveIt) {
     EXPECT_NE(ReadFile(xml.TransformResult).find("embedded works"), std::string::npos);
 }
 
+TEST_F(XmlTest, RawStylesheetInAVisualisationListUsesNamespacesDeclaredAboveIt) {
+    const std::string text =
+        "<Doc xmlns:xsl=\"http://www.w3.org/1999/XSL/Transform\"><Title>raw list</Title><Visualizations>"
+        "<V><Content ContentType=\"text/xsl\"><xsl:stylesheet version=\"1.0\"><xsl:template match=\"/\">"
+        "<p><xsl:value-of select=\"/Doc/Title\"/></p></xsl:template></xsl:stylesheet></Content></V>"
+        "<V><Content ContentType=\"text/plain\">note</Content></V></Visualizations></Doc>";
+    TXml xml = MakeXml();
+    ASSERT_TRUE(xml.Unpack(Source(text)));
+    ASSERT_EQ(xml.ReportedFiles().size(), 2u);
+    EXPECT_NE(ReadFile(xml.ReportedFiles()[0]).find("raw list"), std::string::npos);
+    EXPECT_EQ(ReadFile(xml.ReportedFiles()[1]), "note");
+    EXPECT_TRUE(FMessages.empty());
+}
+
 TEST_F(XmlTest, ExternalStylesheetIsFetchedAndTheXmlResavedPointingToIt) {
     const std::string source = Source(
         "<?xml version=\"1.0\"?>\n<?xml-stylesheet type=\"text/xsl\" href='http://server.example/s.xsl'?>\n"

@@ -51,6 +51,7 @@ TEST_F(ImageFileTest, LoadsEachFormatAtItsStoredDepth) {
         {"png bitonal", "mono.png", "-monochrome", kFormatPng, 1, false},
         {"gif two colours", "page.gif", "", kFormatGif, 1, false},
         {"bmp", "page.bmp", "-type TrueColor", kFormatBmp, 24, false},
+        {"bmp 32 bits", "page32.bmp", "-type TrueColorAlpha", kFormatBmp, 24, false},
         {"webp", "page.webp", "-define webp:lossless=true", kFormatWebP, 24, false},
     };
     for (const TFormatCase& item : cases) {
@@ -216,6 +217,23 @@ std::string TiffWithSize(std::uint32_t width, std::uint32_t height) {
     return out;
 }
 
+// A 32-bit Windows bitmap header of width x height with no pixels after it.
+std::string Bmp32WithSize(std::uint32_t width, std::uint32_t height) {
+    std::string out = "BM";
+    auto le32 = [&out](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xff);
+    };
+    le32(54);
+    le32(0);
+    le32(54);
+    le32(40);
+    le32(width);
+    le32(height);
+    out += std::string("\x01\x00\x20\x00", 4);
+    for (int i = 0; i < 6; ++i) le32(0);
+    return out;
+}
+
 TEST_F(ImageFileTest, RefusesBrokenAndHostileFilesWithoutCrashing) {
     const std::string good = Folder / "good.tif";
     ASSERT_TRUE(MakeTestImage(good, 300, 200, "-monochrome -compress Group4"));
@@ -238,6 +256,8 @@ TEST_F(ImageFileTest, RefusesBrokenAndHostileFilesWithoutCrashing) {
         {"tiff announcing 90000 x 90000", TiffWithSize(90000, 90000)},
         {"tiff announcing 4 billion rows", TiffWithSize(1, 0xffffff00U)},
         {"pdf header only", "%PDF-1.4\n%%EOF\n"},
+        {"32-bit bmp announcing 60000 x 60000", Bmp32WithSize(60000, 60000)},
+        {"32-bit bmp with its rows missing", Bmp32WithSize(100, 100)},
         {"jbig header announcing 4 billion rows", std::string("\0\0\1\0\0\0\1\0\xff\xff\xff\x00\0\0\0\x80\x08\0\x03\x1c", 20)},
     };
     for (const TCase& item : cases) {

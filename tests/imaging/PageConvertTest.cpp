@@ -119,7 +119,12 @@ TEST_F(PageConvertTest, ReplaceTiffPageSwapsOnePageOrNothing) {
     for (int page = 1; page <= 3; ++page) {
         ASSERT_EQ(LoadPage(threePages, page, before[static_cast<std::size_t>(page - 1)]), kImagingSuccess);
     }
+    std::filesystem::permissions(threePages, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                                 std::filesystem::perms::group_read);
     ReplaceTiffPage(threePages, 2, pageFile);
+    // The rebuilt file keeps the permissions of the one it replaced.
+    EXPECT_EQ(std::filesystem::status(threePages).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write | std::filesystem::perms::group_read);
     TImageFileInfo info;
     ASSERT_EQ(FileInfo(threePages, 0, info), kImagingSuccess);
     EXPECT_EQ(info.TotalPages, 3);

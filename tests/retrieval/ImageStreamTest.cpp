@@ -23,6 +23,7 @@ protected:
             Widths.push_back(bitmap.Width());
             Pages.push_back(info.TotalPages);
             FedWhenDelivered.push_back(Fed);
+            DeliveredWhileFinalizing.push_back(Finalizing);
             Kept = std::move(bitmap);
         };
     }
@@ -36,7 +37,10 @@ protected:
                       kImagingSuccess);
             Fed += count;
         }
-        return Stream.Finalize();
+        Finalizing = true;
+        const int result = Stream.Finalize();
+        Finalizing = false;
+        return result;
     }
 
     test::TScratchFolder Folder;
@@ -46,6 +50,8 @@ protected:
     std::vector<int> Pages;
     std::vector<std::size_t> FedWhenDelivered;
     std::size_t Fed = 0;
+    bool Finalizing = false;
+    std::vector<bool> DeliveredWhileFinalizing;
     TBitmap Kept;
 };
 
@@ -56,7 +62,15 @@ TEST_F(ImageStreamTest, DeliversEveryTiffPageInOrderWhileBytesArrive) {
         ASSERT_EQ(SaveBitmap(path, bitmap, kFormatTiffJpeg, 24, 20, page == 0 ? 0 : kSaveAppend), kImagingSuccess);
     }
     const std::string bytes = test::ReadFile(path);
+    const auto libtiffLines = [] {
+        const std::vector<std::string> lines = LogLines();
+        return std::count_if(lines.begin(), lines.end(),
+                             [](const std::string& line) { return line.find(" - libtiff - ") != std::string::npos; });
+    };
+    const auto complaintsBefore = libtiffLines();
     EXPECT_EQ(Feed(bytes, 4096), kImagingSuccess);
+    // Only directories that have arrived whole are handed to libtiff.
+    EXPECT_EQ(libtiffLines(), complaintsBefore);
     ASSERT_EQ(Widths.size(), 20U);
     for (int page = 0; page < 20; ++page) {
         EXPECT_EQ(Widths[static_cast<std::size_t>(page)], 100 + page);
@@ -74,13 +88,33 @@ TEST_F(ImageStreamTest, SinglePageFormatsArriveWithTheirLastByte) {
         SCOPED_TRACE(name);
         Events.clear();
         Widths.clear();
+        DeliveredWhileFinalizing.clear();
         const std::string path = Folder / name;
         ASSERT_TRUE(test::MakeTestImage(path, 90, 60, "-type TrueColor"));
         EXPECT_EQ(Feed(test::ReadFile(path), 100), kImagingSuccess);
         ASSERT_EQ(Widths.size(), 1U);
         EXPECT_EQ(Widths[0], 90);
         EXPECT_EQ(Events, (std::vector<std::string>{"FIRSTROW", "LASTROW"}));
+        // PNG and JPEG are decoded as they arrive and are complete with their
+        // last byte; the other formats are decoded when the feed ends.
+        const bool incremental = std::string(name) == "page.png" || std::string(name) == "page.jpg";
+        ASSERT_EQ(DeliveredWhileFinalizing.size(), 1U);
+        EXPECT_EQ(DeliveredWhileFinalizing[0], !incremental);
     }
+}
+
+TEST_F(ImageStreamTest, TheFirstRowIsAnnouncedWithTheHeader) {
+    const std::string png = Folder / "page.png";
+    ASSERT_TRUE(test::MakeTestImage(png, 400, 300, "-type TrueColor -noise 3"));
+    const std::string bytes = test::ReadFile(png);
+    std::size_t firstRowAt = 0;
+    Stream.OnFirstRow = [&](const std::string&, const TImageFileInfo& info) {
+        firstRowAt = Fed;
+        EXPECT_EQ(info.Width, 400);
+    };
+    Feed(bytes, 64);
+    EXPECT_LT(firstRowAt, 1024U);
+    EXPECT_EQ(Widths.size(), 1U);
 }
 
 TEST_F(ImageStreamTest, IncompleteOrForeignDataNeverReachesTheLastRow) {
