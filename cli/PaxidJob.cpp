@@ -1,8 +1,12 @@
 #include "cli/PaxidJob.h"
 
+#include "document/pCabinet.h"
+#include "document/pDataCrypt.h"
+#include "document/pPageConvert.h"
 #include "document/pPageDump.h"
 #include "document/pPageRoot.h"
 #include "document/pPageRootThread.h"
+#include "foundation/pContentTypes.h"
 #include "foundation/pFileUtils.h"
 #include "foundation/pLog.h"
 #include "foundation/pVersion.h"
@@ -29,6 +33,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: paxid pages [--json] [--thumbs DIR] [--thumb-size WxH] [--log] [--quiet] [--] SOURCE...\n"
     "       paxid tree [--log] [--quiet] [--] SOURCE...\n"
+    "       paxid cabinet OUT.paxidcab [--from N] [--to M] [--] SOURCE...\n"
+    "       paxid decrypt PACKAGE OUT\n"
     "       paxid --help | --version\n"
     "\n"
     "Loads every SOURCE (a file, optionally with \";N\" for one page; a URL; a folder, whose files\n"
@@ -41,8 +47,10 @@ constexpr const char* kUsage =
     "  --thumb-size WxH  thumbnail size (default: the settings ThumbWidth and ThumbHeight, else 100x140)\n"
     "  --log             write the log lines to standard error at the end\n"
     "  --quiet           print nothing but errors\n"
+    "  --from N, --to M  the pages (1-based) a cabinet holds; default all\n"
+    "  --cert-password P the password of the certificate's key (else $PAXID_CERT_PASSWORD)\n"
     "\n"
-    "Exit status: 0 every page loaded, 3 a page is missing, 1 usage error.\n";
+    "Exit status: 0 every page loaded, 3 a page is missing, 4 a package did not decrypt, 1 usage error.\n";
 
 struct TOptions {
     std::string Command;
@@ -50,6 +58,11 @@ struct TOptions {
     bool Log = false;
     bool Quiet = false;
     std::string ThumbsFolder;
+    std::string Output;        // the cabinet or decrypted file to write
+    std::string Package;       // the package to decrypt
+    int FromPage = 0;
+    int ToPage = 0;
+    std::optional<std::string> CertPassword;
     int ThumbWidth = 0;
     int ThumbHeight = 0;
     std::vector<std::string> Sources;
@@ -101,9 +114,26 @@ std::optional<int> ParseArguments(int argc, char** argv, TOptions& options, std:
         return kExitUsage;
     }
     options.Command = argv[index++];
-    if (options.Command != "pages" && options.Command != "tree") {
+    if (options.Command != "pages" && options.Command != "tree" && options.Command != "cabinet" &&
+        options.Command != "decrypt") {
         err << "paxid: unknown command \"" << options.Command << "\"\n" << kUsage;
         return kExitUsage;
+    }
+    if (options.Command == "decrypt") {
+        if (argc - index != 2) {
+            err << "paxid: decrypt wants PACKAGE OUT\n" << kUsage;
+            return kExitUsage;
+        }
+        options.Package = argv[index];
+        options.Output = argv[index + 1];
+        return std::nullopt;
+    }
+    if (options.Command == "cabinet") {
+        if (index >= argc) {
+            err << "paxid: cabinet wants OUT.paxidcab\n" << kUsage;
+            return kExitUsage;
+        }
+        options.Output = argv[index++];
     }
     for (; index < argc; ++index) {
         const std::string_view argument = argv[index];
@@ -121,6 +151,15 @@ std::optional<int> ParseArguments(int argc, char** argv, TOptions& options, std:
         } else if (argument == "--help") {
             out << kUsage;
             return kExitAllLoaded;
+        } else if ((argument == "--from" || argument == "--to") && hasValue) {
+            const std::optional<int> page = ParseNumber(argv[++index]);
+            if (!page) {
+                err << "paxid: " << argument << " wants a page number\n";
+                return kExitUsage;
+            }
+            (argument == "--from" ? options.FromPage : options.ToPage) = *page;
+        } else if (argument == "--cert-password" && hasValue) {
+            options.CertPassword = argv[++index];
         } else if (argument == "--thumbs" && hasValue) {
             options.ThumbsFolder = argv[++index];
         } else if (argument == "--thumb-size" && hasValue) {
@@ -217,6 +256,37 @@ nlohmann::ordered_json PageJson(int index, const TPageListObj& page) {
             {"level", page.Level}};
 }
 
+// Writes page pageNo of an image file into target as a file of that page
+// alone: a TIFF page becomes a one-page TIFF; the other image formats hold
+// one page, so the file itself is that page.
+bool ExtractImagePage(const std::string& source, std::int32_t pageNo, const std::string& target) {
+    const std::string ext = ExtractFileExt(source);
+    if (SameContentType(ext, ".tif") || SameContentType(ext, ".tiff")) {
+        ConvertToTiff(source, pageNo, target, 0);
+    } else {
+        std::error_code error;
+        std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, error);
+    }
+    return FileExists(target);
+}
+
+TDataCryptKeys KeysFor(const TOptions& options) {
+    TDataCryptKeys keys = DefaultDataCryptKeys();
+    if (options.CertPassword) {
+        keys.Prompt = [password = *options.CertPassword](const std::string&) { return std::optional(password); };
+    }
+    return keys;
+}
+
+int Decrypt(const TOptions& options, std::ostream& out) {
+    std::string errorText;
+    const std::int32_t code = DataCrypt_Decrypt(options.Package, options.Output, errorText, KeysFor(options));
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(code));
+    out << code << "\t0x" << hex << "\t" << errorText << "\n";
+    return code == 0 ? kExitAllLoaded : kExitNotDecrypted;
+}
+
 }  // namespace
 
 int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
@@ -225,9 +295,13 @@ int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return *exitCode;
     }
     WriteLog(nullptr, std::string(81, '*'));
+    if (options.Command == "decrypt") {
+        return Decrypt(options, out);
+    }
     const TSettingsStore settings = TSettingsStore::User();
     TQueueMainThread mainThread;
     TPageRoot root(mainThread);
+    root.DataCryptKeys = KeysFor(options);
     root.SetThumbWidth(options.ThumbWidth > 0 ? options.ThumbWidth : SettingNumber(settings, "ThumbWidth", 100));
     root.SetThumbHeight(options.ThumbHeight > 0 ? options.ThumbHeight : SettingNumber(settings, "ThumbHeight", 140));
     TDL& downloader = root.Downloader();
@@ -243,6 +317,9 @@ int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     std::vector<std::string> commands;
     root.OnCommand = [&commands](const std::string& command) { commands.push_back(command); };
+    root.OnMessage = [&err](const std::string& caption, const std::string& text) {
+        err << caption << ": " << text << "\n";
+    };
     TProgressBar bar(!options.Quiet && ::isatty(STDERR_FILENO) == 1);
     root.OnProgress = [&](const TProgressInfo& progress) {
         bar.Show(progress.Progress, progress.ProgressMax, root.ContentCount());
@@ -281,7 +358,14 @@ int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
             }
         }
     }
-    if (!options.Quiet) {
+    if (options.Command == "cabinet") {
+        try {
+            ZipList(options.Output, CabinetPagesOf(root), options.FromPage, options.ToPage, &ExtractImagePage);
+        } catch (const std::exception& error) {
+            err << "paxid: cannot write " << options.Output << ": " << error.what() << "\n";
+            return kExitFailure;
+        }
+    } else if (!options.Quiet) {
         if (options.Command == "tree") {
             for (const std::string& line : DebugList(root, "TPaxidVW3")) {
                 out << line << "\n";

@@ -9,6 +9,7 @@ inline constexpr int kExitAllLoaded = 0;
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitFailure = 2;
 inline constexpr int kExitPageMissing = 3;
+inline constexpr int kExitNotDecrypted = 4;
 
 // Runs one invocation of the tool with the given arguments.
 int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err);

@@ -4,6 +4,7 @@
 #include "document/pCollectionList.h"
 #include "document/pDataCrypt.h"
 #include "document/pIdxFormats.h"
+#include "document/pXMLTools.h"
 #include "document/pPageRootThread.h"
 #include "foundation/pContentTypes.h"
 #include "foundation/pFileUtils.h"
@@ -181,8 +182,7 @@ void TPageRoot::ExpandNode(TPageListObj& node, int& index, int& added) {
             if (node.ExpandXml) {
                 node.XmlExpanded = false;
                 try {
-                    const std::vector<std::string> names =
-                        UnpackXml ? UnpackXml(node.FileName, WindowHandle()) : std::vector<std::string>();
+                    const std::vector<std::string> names = UnpackXml(node.FileName);
                     for (const std::string& name : names) {
                         node.AddChild()->URLName = name;
                         childAdded();
@@ -252,6 +252,34 @@ void TPageRoot::ExpandNode(TPageListObj& node, int& index, int& added) {
         default:
             break;
     }
+}
+
+std::vector<std::string> TPageRoot::UnpackXml(const std::string& fileName) {
+    // An external stylesheet is fetched by a downloader of its own, which
+    // produces no pages.
+    const TXmlFetch fetch = [this, folder = ExtractFilePath(fileName)](const std::string& reference,
+                                                                        std::uintptr_t window) {
+        TDL stylesheet;
+        stylesheet.WindowHandle = window;
+        stylesheet.HomeDir = folder;
+        stylesheet.Location = reference;
+        stylesheet.ProxyUser = FDL->ProxyUser;
+        stylesheet.ProxyPassword = FDL->ProxyPassword;
+        stylesheet.Limits = FDL->Limits;
+        stylesheet.Start();
+        return stylesheet.Destination;
+    };
+    const TXmlMessageSink messages = [this](const std::string& caption, const std::string& text) {
+        WriteLog(ClassName(), caption + ": " + text);
+        if (OnMessage) {
+            FMainThread.Synchronize([this, &caption, &text] {
+                if (OnMessage) {
+                    OnMessage(caption, text);
+                }
+            });
+        }
+    };
+    return XmlChildNames(fileName, WindowHandle(), fetch, messages);
 }
 
 // ---- pages ------------------------------------------------------------------

@@ -124,9 +124,9 @@ public:
     std::function<void(const std::string& command)> OnCommand;
     std::function<void()> OnExpandDone;
 
-    // Unpacks an XML e-document: the names of the sources it yields, in
-    // order; empty when the file is not one. Until set, XML files are pages.
-    std::function<std::vector<std::string>(const std::string& fileName, std::uintptr_t window)> UnpackXml;
+    // Shows a message of the expansion to the user (caption, text); called on
+    // the main thread. Without it the message is only logged.
+    std::function<void(const std::string& caption, const std::string& text)> OnMessage;
     // The certificates and the password prompt encrypted packages are opened with.
     TDataCryptKeys DataCryptKeys;
 
@@ -144,6 +144,7 @@ private:
     TPageListObj* AddLoggedChild(TPageListObj& parent, const std::string& urlName);
     void ExpandNode(TPageListObj& node, int& index, int& added);
     void DeleteTemporaryFiles();
+    std::vector<std::string> UnpackXml(const std::string& fileName);
     void Deliver(const char* name, bool hasHandler, const std::function<void()>& synchronised,
                  const std::function<void()>& direct);
     std::string StartLine(const char* name) const;

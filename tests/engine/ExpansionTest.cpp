@@ -1,6 +1,7 @@
 #include "EngineSupport.h"
 
 #include "foundation/pLog.h"
+#include "document/pXMLTools.h"
 #include "foundation/pContentTypes.h"
 #include "foundation/pFileUtils.h"
 #include "retrieval/pDL.h"
@@ -299,6 +300,46 @@ TEST_F(ContainerExpansionTest, IndexDataWithoutARecordIsAPageOfItsOwn) {
     ASSERT_EQ(FRoot.ContentCount(), 1);
     EXPECT_EQ(FRoot.ContentItem(0)->DLType, dltIndexDat);
     EXPECT_EQ(FRoot.ContentItem(0)->ContentType, "application/indexdat");
+}
+
+}  // namespace
+}  // namespace paxid
+
+namespace paxid {
+namespace {
+
+std::string Base64(const std::string& data) {
+    static const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    for (std::size_t i = 0; i < data.size(); i += 3) {
+        const unsigned a = static_cast<unsigned char>(data[i]);
+        const unsigned b = i + 1 < data.size() ? static_cast<unsigned char>(data[i + 1]) : 0;
+        const unsigned c = i + 2 < data.size() ? static_cast<unsigned char>(data[i + 2]) : 0;
+        const unsigned triple = (a << 16) | (b << 8) | c;
+        out += kAlphabet[(triple >> 18) & 63];
+        out += kAlphabet[(triple >> 12) & 63];
+        out += i + 1 < data.size() ? kAlphabet[(triple >> 6) & 63] : '=';
+        out += i + 2 < data.size() ? kAlphabet[triple & 63] : '=';
+    }
+    return out;
+}
+
+TEST_F(ContainerExpansionTest, EDocumentsYieldTheirContentsAndPlainXmlIsOnePage) {
+    WriteFile(Path("invoice.xml"), "<?xml version=\"1.0\"?>\n<BKeDoc xmlns=\"" + std::string(kEDocumentNamespace) +
+                                       "\"><Glava><Naslov>Invoice</Naslov></Glava><Vsebina><Vizualizacija>"
+                                       "<Content MimeType=\"text/plain\">" + Base64("invoice text") +
+                                       "</Content></Vizualizacija></Vsebina></BKeDoc>\n");
+    WriteFile(Path("plain.xml"), "<?xml version=\"1.0\"?><notes><note>hello</note></notes>\n");
+    AddSource(FRoot, Path("invoice.xml"));
+    AddSource(FRoot, Path("plain.xml"));
+    LoadAll(FRoot, FMainThread);
+    ASSERT_GE(FRoot.ContentCount(), 2);
+    const TPageListObj& text = *FRoot.ContentItem(0);
+    EXPECT_EQ(text.DLType, dltFileText);
+    EXPECT_EQ(test::ReadFile(text.LocalFileName()), "invoice text");
+    const TPageListObj& plain = *FRoot.ContentItem(FRoot.ContentCount() - 1);
+    EXPECT_EQ(plain.DLType, dltFileXml);
+    EXPECT_EQ(plain.URLName, Path("plain.xml"));
 }
 
 }  // namespace

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 namespace paxid {
 namespace {
@@ -127,6 +129,54 @@ TEST_F(PaxidCliTest, URLPasswordsStayOnlyInTheSourceName) {
     const TRun tree = Paxid("tree '" + url + "'");
     EXPECT_EQ(tree.Out.find("hunter2"), std::string::npos) << tree.Out;
     EXPECT_NE(tree.Out.find("  http://127.0.0.1:" + std::to_string(http.Port()) + "/doc.txt\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace paxid
+
+namespace paxid {
+namespace {
+
+TEST_F(PaxidCliTest, CabinetsReopenAsTheSamePages) {
+    test::MakeImage(FFolder / "three.tif", 3, "-monochrome -compress Group4");
+    test::WriteFile(FFolder / "note.txt", "words");
+    ASSERT_EQ(Paxid("cabinet whole.paxidcab three.tif note.txt").ExitCode, 0);
+    const TRun listing = [&] {
+        TRun run;
+        run.ExitCode = test::RunCommand("unzip -Z1 '" + (FFolder / "whole.paxidcab") + "' > '" + (FFolder / "names") + "'");
+        run.Out = test::ReadFile(FFolder / "names");
+        return run;
+    }();
+    ASSERT_EQ(listing.ExitCode, 0);
+    EXPECT_EQ(std::count(listing.Out.begin(), listing.Out.end(), '\n'), 3) << listing.Out;
+    EXPECT_EQ(listing.Out.substr(listing.Out.size() - 17), "_PaxidList.Paxid\n") << "the list is stored last";
+    EXPECT_EQ(listing.Out.find('/'), std::string::npos) << "entries lie at the root";
+
+    const TRun original = Paxid("pages three.tif note.txt");
+    const TRun reopened = Paxid("pages whole.paxidcab");
+    EXPECT_EQ(reopened.ExitCode, 0);
+    const auto kinds = [](const std::string& lines) {
+        // number, type and page of every line: the files themselves are copies
+        std::string result;
+        std::istringstream stream(lines);
+        std::string line;
+        while (std::getline(stream, line)) {
+            result += line.substr(0, line.find('\t', line.find('\t', line.find('\t') + 1) + 1)) + "\n";
+        }
+        return result;
+    };
+    EXPECT_EQ(kinds(reopened.Out), kinds(original.Out));
+
+    ASSERT_EQ(Paxid("cabinet part.paxidcab --from 1 --to 2 three.tif note.txt").ExitCode, 0);
+    EXPECT_EQ(kinds(Paxid("pages part.paxidcab").Out), "1\tdltImage\t1\n2\tdltImage\t1\n");
+}
+
+TEST_F(PaxidCliTest, DecryptReportsTheCodeOfAPackageItCannotOpen) {
+    test::WriteFile(FFolder / "not-a-package", "plain bytes");
+    const TRun run = Paxid("decrypt not-a-package out.bin");
+    EXPECT_EQ(run.ExitCode, 4);
+    EXPECT_EQ(run.Out.substr(0, 3), "-1\t");
+    EXPECT_EQ(Paxid("decrypt only-one-argument").ExitCode, 1);
 }
 
 }  // namespace
