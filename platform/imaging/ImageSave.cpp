@@ -85,10 +85,10 @@ double PointsOf(int pixels, int resolution) {
     return pixels * kPointsPerInch / (resolution > 0 ? resolution : kDefaultPdfDpi);
 }
 
-bool AddPdfPage(TPdfWriter& writer, const TPdfImage& image, int xResolution, int yResolution) {
+bool AddPdfPage(TPdfWriter& writer, TPdfImage&& image, int xResolution, int yResolution) {
     const double width = PointsOf(image.Width, xResolution);
     const double height = PointsOf(image.Height, yResolution);
-    return writer.AddPage(width, height) && writer.DrawImage(image, 0, 0, width, height);
+    return writer.AddPage(width, height) && writer.DrawImage(std::move(image), 0, 0, width, height);
 }
 
 bool SaveSinglePage(const std::string& fileName, const TBitmap& bitmap, int format, int quality) {
@@ -285,7 +285,7 @@ int TSaveSession::SaveUnguarded(const std::string& fileName, const TBitmap& bitm
         }
         TPdfImage image;
         return EncodePdfImage(prepared, jpegQuality, image) &&
-                       AddPdfPage(FTarget->Pdf, image, prepared.XResolution(), prepared.YResolution())
+                       AddPdfPage(FTarget->Pdf, std::move(image), prepared.XResolution(), prepared.YResolution())
                    ? kImagingSuccess
                    : kImagingFailure;
     }
@@ -340,7 +340,7 @@ int TSaveSession::SaveCompressedG4Unguarded(const std::string& fileName, const s
         image.Width = page.Width;
         image.Height = page.Height;
         image.MinIsBlack = page.MinIsBlack;
-        return AddPdfPage(FTarget->Pdf, image, page.XResolution, page.YResolution) ? kImagingSuccess
+        return AddPdfPage(FTarget->Pdf, std::move(image), page.XResolution, page.YResolution) ? kImagingSuccess
                                                                                    : kImagingFailure;
     }
     std::uint16_t compression = 0;

@@ -70,7 +70,7 @@ bool TPdfPrinter::DrawBitmap(const TBitmap& bitmap, int left, int top, int width
     if (!EncodePdfImage(bitmap, kPrintJpegQuality, image)) {
         return false;
     }
-    return FWriter.DrawImage(image, ToPointsX(rect.Left), ToPointsY(rect.Top), ToPointsX(rect.Width),
+    return FWriter.DrawImage(std::move(image), ToPointsX(rect.Left), ToPointsY(rect.Top), ToPointsX(rect.Width),
                              ToPointsY(rect.Height));
 }
 

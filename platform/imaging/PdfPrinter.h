@@ -19,7 +19,7 @@ public:
     int YResolution() const override { return FYResolution; }
     int PageWidth() const override { return FPageWidth; }
     int PageHeight() const override { return FPageHeight; }
-    void SetTitle(const std::string& title) override { FTitle = title; }
+    void SetTitle(const std::string& title) override { FWriter.SetTitle(title); }
     void BeginDoc() override;
     void EndDoc() override;
     void NewPage() override;
@@ -38,7 +38,6 @@ private:
     int FYResolution;
     int FPageWidth;
     int FPageHeight;
-    std::string FTitle;
     bool FPrinting = false;
     bool FWritten = false;
     TPdfWriter FWriter;

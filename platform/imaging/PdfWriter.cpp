@@ -7,6 +7,7 @@
 #include "platform/imaging/LibraryMessages.h"
 
 #include <leptonica/allheaders.h>
+#include <qpdf/Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -17,6 +18,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <deque>
 #include <sstream>
 
 namespace paxid {
@@ -67,6 +69,9 @@ bool EncodePdfImage(const TBitmap& bitmap, int jpegQuality, TPdfImage& image) {
 
 struct TPdfWriter::TState {
     QPDF Pdf;
+    // Compressed image data the document's streams point into (qpdf does not
+    // own it); it lives as long as the document.
+    std::deque<std::vector<std::uint8_t>> ImageData;
     QPDFObjectHandle Page;
     std::string Content;
     int ImageCount = 0;
@@ -130,6 +135,11 @@ bool TPdfWriter::AddPage(double widthPoints, double heightPoints) {
 }
 
 bool TPdfWriter::DrawImage(const TPdfImage& image, double left, double top, double width, double height) {
+    TPdfImage copy = image;
+    return DrawImage(std::move(copy), left, top, width, height);
+}
+
+bool TPdfWriter::DrawImage(TPdfImage&& image, double left, double top, double width, double height) {
     if (!FState || !FState->Page.isInitialized() || image.Data.empty() || image.Width <= 0 || image.Height <= 0) {
         return false;
     }
@@ -159,8 +169,8 @@ bool TPdfWriter::DrawImage(const TPdfImage& image, double left, double top, doub
         }
         QPDFObjectHandle stream = pdf.newStream();
         stream.replaceDict(dictionary);
-        stream.replaceStreamData(std::string(reinterpret_cast<const char*>(image.Data.data()), image.Data.size()), filter,
-                                 parameters);
+        std::vector<std::uint8_t>& data = FState->ImageData.emplace_back(std::move(image.Data));
+        stream.replaceStreamData(std::make_shared<Buffer>(data.data(), data.size()), filter, parameters);
         const std::string name = "/Im" + std::to_string(++FState->ImageCount);
         FState->Page.getKey("/Resources").getKey("/XObject").replaceKey(name, stream);
 
@@ -209,6 +219,15 @@ bool TPdfWriter::Commit() {
     }
     try {
         state->FlushContent();
+        if (!FTitle.empty()) {
+            QPDFObjectHandle trailer = state->Pdf.getTrailer();
+            QPDFObjectHandle information = trailer.getKey("/Info");
+            if (!information.isDictionary()) {
+                information = state->Pdf.makeIndirectObject(QPDFObjectHandle::newDictionary());
+                trailer.replaceKey("/Info", information);
+            }
+            information.replaceKey("/Title", QPDFObjectHandle::newUnicodeString(FTitle));
+        }
         QPDFWriter writer(state->Pdf, temporary.c_str(), file, true);
         // Page images are compressed already; streams are written as they are.
         writer.setStreamDataMode(qpdf_s_preserve);

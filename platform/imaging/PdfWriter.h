@@ -47,7 +47,11 @@ public:
     bool AddPage(double widthPoints, double heightPoints);
     // Draws image into a rectangle of the last page, in points from its top-left corner.
     bool DrawImage(const TPdfImage& image, double left, double top, double width, double height);
+    // The same, taking over the image's data instead of copying it.
+    bool DrawImage(TPdfImage&& image, double left, double top, double width, double height);
     int PageCount() const;
+    // The document title written into the file's information dictionary (UTF-8).
+    void SetTitle(const std::string& title) { FTitle = title; }
 
     // Writes the document beside fileName and renames it into place; the
     // writer is closed afterwards either way.
@@ -59,6 +63,7 @@ private:
     struct TState;
     std::unique_ptr<TState> FState;
     std::string FFileName;
+    std::string FTitle;
 };
 
 }  // namespace paxid

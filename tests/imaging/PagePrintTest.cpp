@@ -173,6 +173,7 @@ TEST(PdfPrinter, WritesOnePdfPagePerPrinterPageAtThePageSize) {
     const std::string path = folder / "printed.pdf";
     // 600 dpi, 8 x 10 inches printable.
     TPdfPrinter printer(path, 600, 600, 4800, 6000);
+    printer.SetTitle("Scan 7");
     printer.BeginDoc();
     EXPECT_TRUE(printer.Printing());
     TBitmap bitonal = Page(2400, 3000, 1, 300, 300);
@@ -186,6 +187,7 @@ TEST(PdfPrinter, WritesOnePdfPagePerPrinterPageAtThePageSize) {
     ASSERT_TRUE(printer.Written());
     EXPECT_EQ(test::PdfInfoField(path, "Pages"), "2");
     EXPECT_EQ(test::PdfInfoField(path, "Page size"), "576 x 720 pts");
+    EXPECT_EQ(test::PdfInfoField(path, "Title"), "Scan 7");
     // The block of the first page: one inch at the top-left corner.
     const std::string raster = folder / "page";
     ASSERT_EQ(test::RunCommand("pdftoppm -r 20 -f 1 -l 1 -gray '" + path + "' '" + raster + "'"), 0);
