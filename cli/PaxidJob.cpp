@@ -34,7 +34,7 @@ constexpr const char* kUsage =
     "usage: paxid pages [--json] [--thumbs DIR] [--thumb-size WxH] [--log] [--quiet] [--] SOURCE...\n"
     "       paxid tree [--log] [--quiet] [--] SOURCE...\n"
     "       paxid cabinet OUT.paxidcab [--from N] [--to M] [--] SOURCE...\n"
-    "       paxid decrypt PACKAGE OUT\n"
+    "       paxid decrypt [--cert-password P] [--] PACKAGE OUT\n"
     "       paxid --help | --version\n"
     "\n"
     "Loads every SOURCE (a file, optionally with \";N\" for one page; a URL; a folder, whose files\n"
@@ -119,15 +119,6 @@ std::optional<int> ParseArguments(int argc, char** argv, TOptions& options, std:
         err << "paxid: unknown command \"" << options.Command << "\"\n" << kUsage;
         return kExitUsage;
     }
-    if (options.Command == "decrypt") {
-        if (argc - index != 2) {
-            err << "paxid: decrypt wants PACKAGE OUT\n" << kUsage;
-            return kExitUsage;
-        }
-        options.Package = argv[index];
-        options.Output = argv[index + 1];
-        return std::nullopt;
-    }
     if (options.Command == "cabinet") {
         if (index >= argc) {
             err << "paxid: cabinet wants OUT.paxidcab\n" << kUsage;
@@ -175,6 +166,15 @@ std::optional<int> ParseArguments(int argc, char** argv, TOptions& options, std:
         }
     }
     options.Sources.assign(argv + index, argv + argc);
+    if (options.Command == "decrypt") {
+        if (options.Sources.size() != 2) {
+            err << "paxid: decrypt wants PACKAGE OUT\n" << kUsage;
+            return kExitUsage;
+        }
+        options.Package = options.Sources[0];
+        options.Output = options.Sources[1];
+        return std::nullopt;
+    }
     if (options.Sources.empty()) {
         err << "paxid: no SOURCE given\n" << kUsage;
         return kExitUsage;
