@@ -206,6 +206,40 @@ TEST_F(DownloadTest, AskedCredentialsAreTriedOnce) {
     EXPECT_EQ(FRoot.ContentItem(0)->DLType, dltImage);
 }
 
+TEST_F(DownloadTest, AProxyThatDemandsCredentialsGetsTheConfiguredOnes) {
+    // The test server plays the proxy: requests reach it with the whole URL as their target.
+    int challenged = 0;
+    FHttp.Server().Get(R"(.*)", [&](const httplib::Request& request, httplib::Response& response) {
+        // "proxy:secret" in Base64
+        if (request.get_header_value("Proxy-Authorization") != "Basic cHJveHk6c2VjcmV0") {
+            ++challenged;
+            response.status = 407;
+            response.set_header("Proxy-Authenticate", "Basic realm=\"proxy\"");
+            return;
+        }
+        response.set_content("through the proxy", "text/plain");
+    });
+    const test::TScopedEnv proxy("http_proxy", FHttp.URL(""));
+    const test::TScopedEnv noProxy("no_proxy", std::nullopt);
+    const test::TScopedEnv noProxyUpper("NO_PROXY", std::nullopt);
+    AddSource(FRoot, "http://documents.invalid/note.txt");
+    LoadAll(FRoot, FMainThread);
+    EXPECT_EQ(FRoot.ContentItem(0)->DLType, dltMissing) << "no proxy user is configured and no one is asked";
+
+    TPageRoot configured(FMainThread);
+    configured.Downloader().ProxyUser = "proxy";
+    configured.Downloader().ProxyPassword = "secret";
+    AddSource(configured, "http://documents.invalid/note.txt");
+    LoadAll(configured, FMainThread);
+    ASSERT_EQ(configured.ContentCount(), 1);
+    EXPECT_EQ(configured.ContentItem(0)->DLType, dltFileText);
+    EXPECT_EQ(test::ReadFile(configured.ContentItem(0)->LocalFileName()), "through the proxy");
+    EXPECT_GE(challenged, 1);
+    for (const std::string& line : LogLines()) {
+        ASSERT_EQ(line.find("secret"), std::string::npos) << line;
+    }
+}
+
 TEST_F(DownloadTest, StopEndsAStalledDownloadAtOnce) {
     const test::TRawServer stalled("HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: 99999999\r\n\r\nabc", true);
     FRoot.Downloader().Limits.StallSeconds = 60;
