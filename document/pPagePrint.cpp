@@ -31,7 +31,7 @@ void PrintAt(TPrinter& printer, const TBitmap& bitmap, int printWidth, int print
     LogBitmap(bitmap);
     try {
         printer.DrawBitmap(bitmap, 0, 0, printWidth, printHeight);
-    } catch (const std::exception&) {
+    } catch (...) {
         Log("PrintLeadBitmap L_PrintBitmapExt EXCEPTION");
     }
 }

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace paxid {
 namespace {
@@ -147,6 +148,22 @@ TEST(PagePrint, TurningIsClockwiseAndKeepsTheResolutionValues) {
     EXPECT_EQ(turned.YResolution(), 100);
     EXPECT_TRUE(LogHas("PrintLeadBitmap prtLandscape <> imgLandscape"));
     EXPECT_TRUE(LogHas("PrintLeadBitmap L_RotateBitmap"));
+}
+
+// A device whose drawing fails by throwing, as a driver error would.
+class TThrowingPrinter : public TRecordingPrinter {
+public:
+    using TRecordingPrinter::TRecordingPrinter;
+    bool DrawBitmap(const TBitmap&, int, int, int, int) override { throw std::runtime_error("device gone"); }
+};
+
+TEST(PagePrint, ADeviceFailureIsLoggedAndSwallowed) {
+    TThrowingPrinter printer(300, 300, 2400, 3300);
+    printer.BeginDoc();
+    TBitmap page = Page(300, 400, 1, 300, 300);
+    EXPECT_NO_THROW(PrintLeadBitmap(printer, page, true));
+    EXPECT_TRUE(LogHas("PrintLeadBitmap L_PrintBitmapExt EXCEPTION"));
+    EXPECT_TRUE(LogHas("PrintLeadBitmap END"));
 }
 
 // A three-page job keeps three printer pages even when a page cannot be loaded.

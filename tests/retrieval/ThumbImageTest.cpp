@@ -214,6 +214,22 @@ TEST_F(ThumbImageTest, IconsAreCentredAtStandardOrHalfSize) {
     EXPECT_TRUE(test::SamePixels(missing, Thumb.NotFoundPicture()));
 }
 
+// Without an icon theme the file still gets a drawn glyph in the box.
+TEST_F(ThumbImageTest, IconsFallBackToADrawnGlyphWithoutATheme) {
+    const test::TScopedEnv dataHome("XDG_DATA_HOME", Folder / "no-data-home");
+    const test::TScopedEnv dataDirs("XDG_DATA_DIRS", Folder / "no-data-dirs");
+    const std::string text = Folder / "notes.txt";
+    test::WriteFile(text, "some text\n");
+    Thumb.SetFileName(text);
+    bool drawn = false;
+    const TBitmap box = Thumb.IconPicture(drawn);
+    ASSERT_TRUE(drawn);
+    // The glyph is a white sheet with a black outline, 32 pixels at (19, 34).
+    EXPECT_EQ(box.PixelColor(35, 50), (TColor{255, 255, 255}));
+    EXPECT_EQ(box.PixelColor(18, 50), kGray);
+    EXPECT_EQ(box.PixelColor(51, 50), kGray);
+}
+
 TEST_F(ThumbImageTest, PageCountAndPageSelection) {
     TBitmap page = TBitmap::Create(40, 30, 1);
     const std::string path = Folder / "Three.tif";
