@@ -232,7 +232,8 @@ bool TIdxFormatSPSDMVCS::GetFiles(const std::string& record, std::vector<std::st
         return ZeroPadded(number, width) == base;
     };
     std::optional<std::int64_t> probeNumber;
-    for (const auto& [base, name] : index.Entries()) {
+    for (const auto& entry : index.Entries()) {
+        const std::string& base = entry.first;
         const std::optional<std::int64_t> number = NumberOfPaddedName(base);
         if (!number || *number < first || *number > last || (probeNumber && *number >= *probeNumber)) {
             continue;
@@ -250,10 +251,11 @@ bool TIdxFormatSPSDMVCS::GetFiles(const std::string& record, std::vector<std::st
         return index.Find(ZeroPadded(*probeNumber, candidate)) != nullptr;
     });
     std::vector<std::pair<std::int64_t, const std::string*>> documents;
-    for (const auto& [base, name] : index.Entries()) {
+    for (const auto& entry : index.Entries()) {
+        const std::string& base = entry.first;
         const std::optional<std::int64_t> number = NumberOfPaddedName(base);
         if (number && *number >= first && *number <= last && padsTo(*number, base, *width)) {
-            documents.emplace_back(*number, &name);
+            documents.emplace_back(*number, &entry.second);
         }
     }
     std::sort(documents.begin(), documents.end());

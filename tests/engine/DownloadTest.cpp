@@ -210,8 +210,8 @@ TEST_F(DownloadTest, AProxyThatDemandsCredentialsGetsTheConfiguredOnes) {
     // The test server plays the proxy: requests reach it with the whole URL as their target.
     int challenged = 0;
     FHttp.Server().Get(R"(.*)", [&](const httplib::Request& request, httplib::Response& response) {
-        // "proxy:secret" in Base64
-        if (request.get_header_value("Proxy-Authorization") != "Basic cHJveHk6c2VjcmV0") {
+        // "proxy:pr0xyPass" in Base64
+        if (request.get_header_value("Proxy-Authorization") != "Basic cHJveHk6cHIweHlQYXNz") {
             ++challenged;
             response.status = 407;
             response.set_header("Proxy-Authenticate", "Basic realm=\"proxy\"");
@@ -228,7 +228,7 @@ TEST_F(DownloadTest, AProxyThatDemandsCredentialsGetsTheConfiguredOnes) {
 
     TPageRoot configured(FMainThread);
     configured.Downloader().ProxyUser = "proxy";
-    configured.Downloader().ProxyPassword = "secret";
+    configured.Downloader().ProxyPassword = "pr0xyPass";
     AddSource(configured, "http://documents.invalid/note.txt");
     LoadAll(configured, FMainThread);
     ASSERT_EQ(configured.ContentCount(), 1);
@@ -236,7 +236,7 @@ TEST_F(DownloadTest, AProxyThatDemandsCredentialsGetsTheConfiguredOnes) {
     EXPECT_EQ(test::ReadFile(configured.ContentItem(0)->LocalFileName()), "through the proxy");
     EXPECT_GE(challenged, 1);
     for (const std::string& line : LogLines()) {
-        ASSERT_EQ(line.find("secret"), std::string::npos) << line;
+        ASSERT_EQ(line.find("pr0xyPass"), std::string::npos) << line;
     }
 }
 
