@@ -7,7 +7,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     for (const std::string& entry : paxid::CollectionListEntries(text)) {
-        if (entry.empty() || entry.front() <= ' ' || entry.back() <= ' ') {
+        if (entry.empty() || static_cast<unsigned char>(entry.front()) <= ' ' ||
+            static_cast<unsigned char>(entry.back()) <= ' ') {
             __builtin_trap();  // entries are trimmed and never empty
         }
     }

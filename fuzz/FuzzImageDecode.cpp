@@ -2,6 +2,7 @@
 #include "FuzzSupport.h"
 #include "platform/imaging/Bitmap.h"
 #include "platform/imaging/ImageFile.h"
+#include "platform/imaging/ImageFormats.h"
 
 #include <span>
 

@@ -51,7 +51,8 @@ public:
                 end = text.size();
             }
             std::string_view line = text.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') {
+            // Every trailing CR goes, so a value reads the same after a rewrite.
+            while (!line.empty() && line.back() == '\r') {
                 line.remove_suffix(1);
             }
             FLines.emplace_back(line);

@@ -53,6 +53,15 @@ TEST_F(SettingsStoreTest, RewriteKeepsEveryLineItDoesNotSet) {
     EXPECT_EQ(FStore.ReadString("Other", "x"), " y");
 }
 
+TEST_F(SettingsStoreTest, ValuesReadTheSameAfterARewriteWhateverTheLineEnds) {
+    WriteFile(FPath, "[Pos]\r\nWndLeft=50\r\r\nWndTop=7\r\n");
+    const auto before = FStore.ReadString("Pos", "WndLeft");
+    ASSERT_TRUE(FStore.WriteString("Settings", "jpgQ", "1"));
+    EXPECT_EQ(FStore.ReadString("Pos", "WndLeft"), before);
+    EXPECT_EQ(before, "50");
+    EXPECT_EQ(FStore.ReadString("Pos", "WndTop"), "7");
+}
+
 TEST_F(SettingsStoreTest, UnusableFilesReadAsEmpty) {
     struct TCase {
         const char* Name;
