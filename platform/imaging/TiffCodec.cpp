@@ -441,7 +441,6 @@ int TiffLoadPage(tiff* handle, int pageNo, TBitmap& bitmap, TImageFileInfo* info
     decoded.SetResolution(header.XResolution, header.YResolution);
     if (info != nullptr) {
         FillInfo(handle, header, *info);
-        // The directory walk of the page count moved the handle; nothing reads it after this.
     }
     bitmap = std::move(decoded);
     return kImagingSuccess;
