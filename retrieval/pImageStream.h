@@ -14,11 +14,11 @@
 namespace paxid {
 
 // Decodes an image while it is being downloaded, so that each page can be
-// handed over as soon as its bytes have arrived. PNG and JPEG are decoded row
-// by row as the bytes come; a page of a multi-page TIFF is decoded once its
+// handed over as soon as its bytes have arrived. PNG, JPEG and JBIG are
+// decoded as the bytes come; a page of a multi-page TIFF is decoded once its
 // directory and all its strips are present; GIF, BMP and WebP files as soon as
-// their last byte has arrived, JBIG files when the feed ends (their first row
-// is announced as soon as the header has arrived). Every page is
+// their last byte has arrived (their first row is announced as soon as the
+// header has arrived). Every page is
 // announced with a first-row and a last-row notification, in page order.
 // Lives for one download on the loader thread.
 class TImageStream {
@@ -51,7 +51,7 @@ private:
     // Delivers every page that the bytes so far complete.
     void DeliverCompletePages(bool endOfData);
     bool DeliverTiffPages(bool endOfData);
-    // PNG and JPEG: hands the new bytes to the incremental decoder; false
+    // PNG, JPEG and JBIG: hands the new bytes to the incremental decoder; false
     // when there is none (other formats, or data it found broken).
     bool FeedIncrementalDecoder();
     // BMP, WebP and GIF: the size of the whole file once the bytes show it; 0 before.

@@ -84,13 +84,18 @@ TEST_F(ImageStreamTest, DeliversEveryTiffPageInOrderWhileBytesArrive) {
 }
 
 TEST_F(ImageStreamTest, SinglePageFormatsArriveWithTheirLastByte) {
-    for (const char* name : {"page.png", "page.jpg", "page.gif", "page.bmp", "page.webp"}) {
+    const std::string pbm = Folder / "page.pbm";
+    ASSERT_TRUE(test::MakeTestImage(pbm, 90, 60, "-monochrome"));
+    ASSERT_EQ(test::RunCommand("pbmtojbg '" + pbm + "' '" + (Folder / "page.jbg") + "'"), 0);
+    for (const char* name : {"page.png", "page.jpg", "page.gif", "page.bmp", "page.webp", "page.jbg"}) {
         SCOPED_TRACE(name);
         Events.clear();
         Widths.clear();
         DeliveredWhileFinalizing.clear();
         const std::string path = Folder / name;
-        ASSERT_TRUE(test::MakeTestImage(path, 90, 60, "-type TrueColor"));
+        if (std::string(name) != "page.jbg") {
+            ASSERT_TRUE(test::MakeTestImage(path, 90, 60, "-type TrueColor"));
+        }
         EXPECT_EQ(Feed(test::ReadFile(path), 100), kImagingSuccess);
         ASSERT_EQ(Widths.size(), 1U);
         EXPECT_EQ(Widths[0], 90);
