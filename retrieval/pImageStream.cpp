@@ -295,6 +295,10 @@ void TImageStream::DeliverCompletePages(bool endOfData) {
     const std::span<const std::uint8_t> file = std::span<const std::uint8_t>(FData).first(completeSize);
     if (LoadPageMemory(file, 1, bitmap, &info) == kImagingSuccess) {
         DeliverPage(bitmap, info);
+        // A PDF, read when the feed ends, delivers its further pages in order.
+        while (FNextPage <= info.TotalPages && LoadPageMemory(file, FNextPage, bitmap, &info) == kImagingSuccess) {
+            DeliverPage(bitmap, info);
+        }
     } else if (!endOfData) {
         return;  // perhaps the header was wrong: the whole data is tried at the end
     }

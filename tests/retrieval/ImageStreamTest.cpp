@@ -106,6 +106,20 @@ TEST_F(ImageStreamTest, SinglePageFormatsArriveWithTheirLastByte) {
     }
 }
 
+TEST_F(ImageStreamTest, EveryPageOfAPdfIsDeliveredWhenTheFeedEnds) {
+    const std::string tiff = Folder / "three.tif";
+    for (int page = 0; page < 3; ++page) {
+        TBitmap bitmap = TBitmap::Create(100 + 50 * page, 100, 1);
+        bitmap.SetResolution(100, 100);
+        ASSERT_EQ(SaveBitmap(tiff, bitmap, kFormatTiffG4, 1, 0, page == 0 ? 0 : kSaveAppend), kImagingSuccess);
+    }
+    const std::string pdf = Folder / "three.pdf";
+    ASSERT_EQ(test::RunCommand("tiff2pdf -o '" + pdf + "' '" + tiff + "'"), 0);
+    EXPECT_EQ(Feed(test::ReadFile(pdf), 1000), kImagingSuccess);
+    // 1, 1.5 and 2 inches wide at 200 dpi.
+    EXPECT_EQ(Widths, (std::vector<int>{200, 300, 400}));
+}
+
 TEST_F(ImageStreamTest, TheFirstRowIsAnnouncedWithTheHeader) {
     const std::string png = Folder / "page.png";
     ASSERT_TRUE(test::MakeTestImage(png, 400, 300, "-type TrueColor -noise 3"));
