@@ -139,9 +139,12 @@ std::size_t GifColourTable(std::uint8_t flags) {
 std::size_t TImageStream::CompleteFileSize() {
     const std::span<const std::uint8_t> data(FData);
     switch (FFormat) {
-    case kFormatBmp:
-        // The file header states the file size.
-        return data.size() >= 6 ? std::max<std::size_t>(LittleEndian32(data, 2), 14) : 0;
+    case kFormatBmp: {
+        // The file header states the file size; writers that leave it 0 are
+        // decoded when the feed ends.
+        const std::size_t stated = data.size() >= 6 ? LittleEndian32(data, 2) : 0;
+        return stated >= 54 ? stated : 0;
+    }
     case kFormatWebP:
         // RIFF: the chunk size after the first eight bytes, padded to even.
         return data.size() >= 8 ? (std::size_t{LittleEndian32(data, 4)} + 9) / 2 * 2 : 0;
@@ -209,6 +212,7 @@ int TImageStream::Initialize() {
     FDecoderFailed = false;
     FDecodedBytes = 0;
     FGifScan = TGifScan{};
+    FEarlyDecodeFailed = false;
     const int result = kImagingSuccess;
     WriteLog(kClassName, "Initialize END Result=" + std::to_string(result));
     return result;
@@ -286,7 +290,7 @@ void TImageStream::DeliverCompletePages(bool endOfData) {
         }
     }
     // A file whose header tells its size is decoded as soon as it is complete.
-    const std::size_t completeSize = endOfData ? FData.size() : CompleteFileSize();
+    const std::size_t completeSize = endOfData ? FData.size() : (FEarlyDecodeFailed ? 0 : CompleteFileSize());
     if (completeSize == 0 || completeSize > FData.size()) {
         return;
     }
@@ -300,7 +304,9 @@ void TImageStream::DeliverCompletePages(bool endOfData) {
             DeliverPage(bitmap, info);
         }
     } else if (!endOfData) {
-        return;  // perhaps the header was wrong: the whole data is tried at the end
+        // Perhaps the stated size was wrong: the whole data is tried once at the end.
+        FEarlyDecodeFailed = true;
+        return;
     }
     FNeededBytes = SIZE_MAX;
 }

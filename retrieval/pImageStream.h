@@ -77,6 +77,7 @@ private:
         bool Broken = false;
     };
     TGifScan FGifScan;
+    bool FEarlyDecodeFailed = false;  // a file thought complete did not decode
 };
 
 }  // namespace paxid

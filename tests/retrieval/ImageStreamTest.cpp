@@ -134,6 +134,25 @@ TEST_F(ImageStreamTest, TheFirstRowIsAnnouncedWithTheHeader) {
     EXPECT_EQ(Widths.size(), 1U);
 }
 
+// A bitmap file whose header misstates its size is still delivered, once, at the end.
+TEST_F(ImageStreamTest, BitmapsWithAWrongStatedSizeArriveAtTheEnd) {
+    const std::string path = Folder / "page.bmp";
+    ASSERT_TRUE(test::MakeTestImage(path, 90, 60, "-type TrueColor"));
+    const std::string original = test::ReadFile(path);
+    for (const std::uint32_t stated : {0U, 60U, 0xffffffffU}) {
+        SCOPED_TRACE(stated);
+        std::string bytes = original;
+        for (int index = 0; index < 4; ++index) {
+            bytes[static_cast<std::size_t>(2 + index)] = static_cast<char>((stated >> (8 * index)) & 0xff);
+        }
+        Widths.clear();
+        DeliveredWhileFinalizing.clear();
+        EXPECT_EQ(Feed(bytes, 100), kImagingSuccess);
+        EXPECT_EQ(Widths, (std::vector<int>{90}));
+        EXPECT_EQ(DeliveredWhileFinalizing, (std::vector<bool>{true}));
+    }
+}
+
 TEST_F(ImageStreamTest, IncompleteOrForeignDataNeverReachesTheLastRow) {
     for (const char* name : {"half.png", "half.jpg", "half.gif", "half.bmp", "half.webp"}) {
         SCOPED_TRACE(name);
