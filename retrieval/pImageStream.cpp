@@ -124,7 +124,79 @@ TDirectoryState LocateDirectory(std::span<const std::uint8_t> data, int index) {
     return {TKind::Unknown, 0};
 }
 
+std::uint32_t LittleEndian32(std::span<const std::uint8_t> data, std::size_t at) {
+    return std::uint32_t{data[at]} | (std::uint32_t{data[at + 1]} << 8) | (std::uint32_t{data[at + 2]} << 16) |
+           (std::uint32_t{data[at + 3]} << 24);
+}
+
+// Size of a colour table whose flags byte is flags (0 when it has none).
+std::size_t GifColourTable(std::uint8_t flags) {
+    return (flags & 0x80) != 0 ? 3 * (std::size_t{2} << (flags & 7)) : 0;
+}
+
 }  // namespace
+
+std::size_t TImageStream::CompleteFileSize() {
+    const std::span<const std::uint8_t> data(FData);
+    switch (FFormat) {
+    case kFormatBmp: {
+        // The file header states the file size; writers that leave it 0 are
+        // decoded when the feed ends.
+        const std::size_t stated = data.size() >= 6 ? LittleEndian32(data, 2) : 0;
+        return stated >= 54 ? stated : 0;
+    }
+    case kFormatWebP:
+        // RIFF: the chunk size after the first eight bytes, padded to even.
+        return data.size() >= 8 ? (std::size_t{LittleEndian32(data, 4)} + 9) / 2 * 2 : 0;
+    case kFormatGif:
+        return ScanGif();
+    default:
+        return 0;
+    }
+}
+
+// Walks the GIF blocks that have arrived, from where the last walk stopped, up
+// to the trailer; the total size once it is found, 0 before (or when the walk
+// meets something that is not GIF, which leaves decoding to the end).
+std::size_t TImageStream::ScanGif() {
+    const std::span<const std::uint8_t> data(FData);
+    if (FGifScan.Position == 0) {
+        if (data.size() < 13) {
+            return 0;
+        }
+        FGifScan.Position = 13 + GifColourTable(data[10]);
+    }
+    while (!FGifScan.Broken && FGifScan.Position < data.size()) {
+        std::size_t& at = FGifScan.Position;
+        if (FGifScan.InSubBlocks) {
+            const std::uint8_t length = data[at];
+            at += 1 + length;
+            FGifScan.InSubBlocks = length != 0;
+            continue;
+        }
+        switch (data[at]) {
+        case 0x3B:  // trailer
+            return at + 1;
+        case 0x21:  // extension: introducer, label, sub-blocks
+            if (at + 2 > data.size()) {
+                return 0;
+            }
+            at += 2;
+            FGifScan.InSubBlocks = true;
+            break;
+        case 0x2C:  // image: descriptor, local colour table, code size, sub-blocks
+            if (at + 10 > data.size()) {
+                return 0;
+            }
+            at += 10 + GifColourTable(data[at + 9]) + 1;
+            FGifScan.InSubBlocks = true;
+            break;
+        default:
+            FGifScan.Broken = true;
+        }
+    }
+    return 0;
+}
 
 int TImageStream::Initialize() {
     WriteLog(kClassName, "Initialize BEGIN");
@@ -139,6 +211,8 @@ int TImageStream::Initialize() {
     FDecoder.reset();
     FDecoderFailed = false;
     FDecodedBytes = 0;
+    FGifScan = TGifScan{};
+    FEarlyDecodeFailed = false;
     const int result = kImagingSuccess;
     WriteLog(kClassName, "Initialize END Result=" + std::to_string(result));
     return result;
@@ -215,14 +289,26 @@ void TImageStream::DeliverCompletePages(bool endOfData) {
             FHeaderRetryAt = FData.size() + kHeaderRetryStep;
         }
     }
-    if (!endOfData) {
+    // A file whose header tells its size is decoded as soon as it is complete.
+    const std::size_t completeSize = endOfData ? FData.size() : (FEarlyDecodeFailed ? 0 : CompleteFileSize());
+    if (completeSize == 0 || completeSize > FData.size()) {
         return;
     }
     TBitmap bitmap;
     TImageFileInfo info;
-    if (LoadPageMemory(FData, 1, bitmap, &info) == kImagingSuccess) {
+    const std::span<const std::uint8_t> file = std::span<const std::uint8_t>(FData).first(completeSize);
+    if (LoadPageMemory(file, 1, bitmap, &info) == kImagingSuccess) {
         DeliverPage(bitmap, info);
+        // A PDF, read when the feed ends, delivers its further pages in order.
+        while (FNextPage <= info.TotalPages && LoadPageMemory(file, FNextPage, bitmap, &info) == kImagingSuccess) {
+            DeliverPage(bitmap, info);
+        }
+    } else if (!endOfData) {
+        // Perhaps the stated size was wrong: the whole data is tried once at the end.
+        FEarlyDecodeFailed = true;
+        return;
     }
+    FNeededBytes = SIZE_MAX;
 }
 
 bool TImageStream::FeedIncrementalDecoder() {

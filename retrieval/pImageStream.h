@@ -14,11 +14,11 @@
 namespace paxid {
 
 // Decodes an image while it is being downloaded, so that each page can be
-// handed over as soon as its bytes have arrived. PNG and JPEG are decoded row
-// by row as the bytes come; a page of a multi-page TIFF is decoded once its
-// directory and all its strips are present; GIF, BMP, WebP and JBIG files once
-// they are complete (their first row is announced as soon as the header has
-// arrived). Every page is
+// handed over as soon as its bytes have arrived. PNG, JPEG and JBIG are
+// decoded as the bytes come; a page of a multi-page TIFF is decoded once its
+// directory and all its strips are present; GIF, BMP and WebP files as soon as
+// their last byte has arrived (their first row is announced as soon as the
+// header has arrived). Every page is
 // announced with a first-row and a last-row notification, in page order.
 // Lives for one download on the loader thread.
 class TImageStream {
@@ -51,9 +51,12 @@ private:
     // Delivers every page that the bytes so far complete.
     void DeliverCompletePages(bool endOfData);
     bool DeliverTiffPages(bool endOfData);
-    // PNG and JPEG: hands the new bytes to the incremental decoder; false
+    // PNG, JPEG and JBIG: hands the new bytes to the incremental decoder; false
     // when there is none (other formats, or data it found broken).
     bool FeedIncrementalDecoder();
+    // BMP, WebP and GIF: the size of the whole file once the bytes show it; 0 before.
+    std::size_t CompleteFileSize();
+    std::size_t ScanGif();
     void DeliverPage(TBitmap& bitmap, const TImageFileInfo& info);
 
     std::vector<std::uint8_t> FData;
@@ -67,6 +70,14 @@ private:
     std::unique_ptr<TIncrementalDecoder> FDecoder;
     bool FDecoderFailed = false;
     std::size_t FDecodedBytes = 0;  // bytes of FData handed to FDecoder
+    // Where the walk over the blocks of a GIF stopped.
+    struct TGifScan {
+        std::size_t Position = 0;
+        bool InSubBlocks = false;
+        bool Broken = false;
+    };
+    TGifScan FGifScan;
+    bool FEarlyDecodeFailed = false;  // a file thought complete did not decode
 };
 
 }  // namespace paxid

@@ -2,6 +2,7 @@
 
 #include "platform/diagnostics/PlatformLog.h"
 #include "platform/imaging/ImageFormats.h"
+#include "platform/imaging/JbigCodec.h"
 
 #include <leptonica/allheaders.h>
 
@@ -13,6 +14,10 @@
 
 #include <jpeglib.h>
 #include <png.h>
+
+extern "C" {
+#include <jbig.h>
+}
 
 namespace paxid {
 
@@ -349,6 +354,78 @@ private:
     bool FBroken = false;
 };
 
+// ---------------------------------------------------------------- JBIG
+
+// JBIG-KIT takes its input in pieces of any size by itself.
+class TJbigDecoder final : public TIncrementalDecoder {
+public:
+    TJbigDecoder() {
+        jbg_dec_init(&FState);
+        jbg_dec_maxsize(&FState, kMaxImageSide, kMaxImageSide);
+    }
+    ~TJbigDecoder() override { jbg_dec_free(&FState); }
+    TJbigDecoder(const TJbigDecoder&) = delete;
+    TJbigDecoder& operator=(const TJbigDecoder&) = delete;
+
+    bool Feed(std::span<const std::uint8_t> bytes) override {
+        if (FBroken || FComplete) {
+            return !FBroken;
+        }
+        if (!FHeaderKnown) {
+            FHead.insert(FHead.end(), bytes.begin(), bytes.end());
+            if (FHead.size() < kHeaderBytes) {
+                return true;
+            }
+            if (!JbigHeaderInfo(FHead, FInfo) || !ImageSizeAcceptable(FInfo.Width, FInfo.Height, 1)) {
+                PlatformLog("TIncrementalDecoder", "JBIG refused: no readable header or size beyond the limits");
+                FBroken = true;
+                return false;
+            }
+            FHeaderKnown = true;
+            std::vector<std::uint8_t> head;
+            head.swap(FHead);
+            return Decode(head);
+        }
+        return Decode(bytes);
+    }
+    bool HeaderKnown() const override { return FHeaderKnown; }
+    const TImageFileInfo& Info() const override { return FInfo; }
+    bool Complete() const override { return FComplete; }
+    int RowsDone() const override { return FComplete ? FInfo.Height : 0; }
+    TBitmap TakeBitmap() override {
+        if (!FComplete) {
+            return {};
+        }
+        return JbigPlaneToBitmap(jbg_dec_getimage(&FState, 0), static_cast<int>(jbg_dec_getwidth(&FState)),
+                                 static_cast<int>(jbg_dec_getheight(&FState)));
+    }
+
+private:
+    static constexpr std::size_t kHeaderBytes = 20;
+
+    bool Decode(std::span<const std::uint8_t> bytes) {
+        std::size_t consumed = 0;
+        // JBIG-KIT reads the buffer only; its interface lacks the const.
+        const int result = jbg_dec_in(&FState, const_cast<unsigned char*>(bytes.data()), bytes.size(), &consumed);
+        if (result == JBG_EOK) {
+            FComplete = true;
+            FInfo.Width = static_cast<int>(jbg_dec_getwidth(&FState));
+            FInfo.Height = static_cast<int>(jbg_dec_getheight(&FState));
+        } else if (result != JBG_EAGAIN) {
+            PlatformLog("TIncrementalDecoder", std::string("JBIG decoding failed: ") + jbg_strerror(result));
+            FBroken = true;
+        }
+        return !FBroken;
+    }
+
+    jbg_dec_state FState{};
+    std::vector<std::uint8_t> FHead;
+    TImageFileInfo FInfo;
+    bool FHeaderKnown = false;
+    bool FComplete = false;
+    bool FBroken = false;
+};
+
 }  // namespace
 
 std::unique_ptr<TIncrementalDecoder> TIncrementalDecoder::Create(int format) {
@@ -357,6 +434,9 @@ std::unique_ptr<TIncrementalDecoder> TIncrementalDecoder::Create(int format) {
     }
     if (format == kFormatJpeg) {
         return std::make_unique<TJpegDecoder>();
+    }
+    if (format == kFormatJbig) {
+        return std::make_unique<TJbigDecoder>();
     }
     return nullptr;
 }

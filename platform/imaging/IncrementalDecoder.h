@@ -9,12 +9,13 @@
 
 namespace paxid {
 
-// Decodes one PNG or JPEG image from bytes handed over as they arrive
-// (libpng's progressive reader, libjpeg with a suspending source), so that a
-// download costs no second pass over its data. One thread at a time.
+// Decodes one PNG, JPEG or JBIG image from bytes handed over as they arrive
+// (libpng's progressive reader, libjpeg with a suspending source, JBIG-KIT's
+// own piecewise input), so that a download costs no second pass over its
+// data. One thread at a time.
 class TIncrementalDecoder {
 public:
-    // A decoder for kFormatPng or kFormatJpeg; null for any other format.
+    // A decoder for kFormatPng, kFormatJpeg or kFormatJbig; null for any other format.
     static std::unique_ptr<TIncrementalDecoder> Create(int format);
     virtual ~TIncrementalDecoder() = default;
 

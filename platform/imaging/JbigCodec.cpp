@@ -101,9 +101,18 @@ int JbigDecode(std::span<const std::uint8_t> data, TBitmap& bitmap) {
     if (plane == nullptr || width <= 0 || height <= 0 || !ImageSizeAcceptable(width, height, 1)) {
         return kImagingFailure;
     }
-    TBitmap decoded(pixCreate(width, height, 1));
+    TBitmap decoded = JbigPlaneToBitmap(plane, width, height);
     if (decoded.IsEmpty()) {
         return kImagingFailure;
+    }
+    bitmap = std::move(decoded);
+    return kImagingSuccess;
+}
+
+TBitmap JbigPlaneToBitmap(const unsigned char* plane, int width, int height) {
+    TBitmap decoded(pixCreate(width, height, 1));
+    if (decoded.IsEmpty() || plane == nullptr) {
+        return {};
     }
     const std::size_t rowBytes = (static_cast<std::size_t>(width) + 7) / 8;
     const std::size_t stride = static_cast<std::size_t>(pixGetWpl(decoded.Get())) * 4;
@@ -116,8 +125,7 @@ int JbigDecode(std::span<const std::uint8_t> data, TBitmap& bitmap) {
     // bit order once its 32-bit words are swapped into place.
     pixEndianByteSwap(decoded.Get());
     pixSetPadBits(decoded.Get(), 0);
-    bitmap = std::move(decoded);
-    return kImagingSuccess;
+    return decoded;
 }
 
 bool JbigEncode(const TBitmap& bitmap, std::vector<std::uint8_t>& output) {

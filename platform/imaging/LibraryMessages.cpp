@@ -10,12 +10,13 @@
 #include <cstdio>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 namespace paxid {
 
 namespace {
 
-void ForwardLeptonica(const char* message) {
+void ForwardLeptonica(const char* message) noexcept {
     // Leptonica's lines end in a newline of their own.
     std::string_view text = message == nullptr ? std::string_view() : std::string_view(message);
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
@@ -24,23 +25,22 @@ void ForwardLeptonica(const char* message) {
     PlatformLog("Leptonica", text);
 }
 
-void ForwardTiff(const char* kind, const char* module, const char* format, va_list arguments) {
-    char buffer[1024];
-    std::vsnprintf(buffer, sizeof buffer, format, arguments);
-    std::string line = kind;
-    if (module != nullptr) {
-        line += module;
-        line += ": ";
-    }
-    line += buffer;
+// Called by libtiff: nothing may be thrown back into it, so the line is
+// built in a fixed buffer.
+void ForwardTiff(const char* kind, const char* module, const char* format, va_list arguments) noexcept {
+    char message[1024];
+    std::vsnprintf(message, sizeof message, format, arguments);
+    char line[1200];
+    std::snprintf(line, sizeof line, "%s%s%s%s", kind, module != nullptr ? module : "", module != nullptr ? ": " : "",
+                  message);
     PlatformLog("libtiff", line);
 }
 
-void TiffError(const char* module, const char* format, va_list arguments) {
+void TiffError(const char* module, const char* format, va_list arguments) noexcept {
     ForwardTiff("error ", module, format, arguments);
 }
 
-void TiffWarning(const char* module, const char* format, va_list arguments) {
+void TiffWarning(const char* module, const char* format, va_list arguments) noexcept {
     ForwardTiff("warning ", module, format, arguments);
 }
 

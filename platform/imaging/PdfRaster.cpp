@@ -91,8 +91,10 @@ int PdfLoadPage(std::span<const std::uint8_t> data, int pageNo, TBitmap& bitmap,
             PlatformLog("PdfRaster", "page refused: size beyond the limits");
             return kImagingFailure;
         }
+        // Text is smoothed (alpha 4), graphics are not (alpha 1), as pages are
+        // shown and converted everywhere in the viewer.
         poppler::page_renderer renderer;
-        renderer.set_render_hint(poppler::page_renderer::antialiasing, true);
+        renderer.set_render_hint(poppler::page_renderer::antialiasing, false);
         renderer.set_render_hint(poppler::page_renderer::text_antialiasing, true);
         renderer.set_image_format(poppler::image::format_rgb24);
         const poppler::image image = renderer.render_page(page.get(), kPdfRasterDpi, kPdfRasterDpi);

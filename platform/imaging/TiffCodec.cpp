@@ -142,7 +142,12 @@ struct TPageHeader {
         return BitsPerSample == 8 && SamplesPerPixel == 1 &&
                (Photometric == PHOTOMETRIC_MINISBLACK || Photometric == PHOTOMETRIC_MINISWHITE);
     }
-    int LoadedBitsPerPixel() const { return IsBitonal() ? 1 : (IsGray() ? 8 : 24); }
+    // Gray of 2, 4, 12 or 16 bits: decoded through RGBA, handed out as 8 bits.
+    bool IsOtherGray() const {
+        return BitsPerSample > 1 && BitsPerSample != 8 && SamplesPerPixel == 1 &&
+               (Photometric == PHOTOMETRIC_MINISBLACK || Photometric == PHOTOMETRIC_MINISWHITE);
+    }
+    int LoadedBitsPerPixel() const { return IsBitonal() ? 1 : ((IsGray() || IsOtherGray()) ? 8 : 24); }
 };
 
 TPageHeader ReadHeader(TIFF* handle) {
@@ -433,6 +438,8 @@ int TiffLoadPage(tiff* handle, int pageNo, TBitmap& bitmap, TImageFileInfo* info
         decoded = ReadThroughRgba(handle, header);
         if (!decoded.IsEmpty() && depth == 1) {
             decoded = TBitmap(pixConvertTo1(decoded.Get(), 128));
+        } else if (!decoded.IsEmpty() && depth == 8) {
+            decoded = TBitmap(pixConvertRGBToLuminance(decoded.Get()));
         }
     }
     if (decoded.IsEmpty()) {
@@ -441,7 +448,6 @@ int TiffLoadPage(tiff* handle, int pageNo, TBitmap& bitmap, TImageFileInfo* info
     decoded.SetResolution(header.XResolution, header.YResolution);
     if (info != nullptr) {
         FillInfo(handle, header, *info);
-        // The directory walk of the page count moved the handle; nothing reads it after this.
     }
     bitmap = std::move(decoded);
     return kImagingSuccess;

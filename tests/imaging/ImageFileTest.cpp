@@ -42,6 +42,7 @@ TEST_F(ImageFileTest, LoadsEachFormatAtItsStoredDepth) {
         {"tiff lzw colour", "lzw.tif", "-type TrueColor -compress LZW", kFormatTiffLzw, 24, false},
         {"tiff deflate gray", "zip.tif", "-type Grayscale -depth 8 -compress Zip", kFormatTiff, 8, false},
         {"tiff packbits", "rle.tif", "-type TrueColor -compress RLE", kFormatTiff, 24, false},
+        {"tiff 16-bit gray", "gray16.tif", "-type Grayscale -depth 16 -compress None", kFormatTiff, 8, false},
         {"tiff uncompressed bitonal", "none.tif", "-monochrome -depth 1 -compress None", kFormatTiff, 1, false},
         {"tiff jpeg", "jpeg.tif", "-type TrueColor -compress JPEG -quality 95", kFormatTiffJpeg, 24, true},
         {"jpeg colour", "page.jpg", "-type TrueColor -quality 95", kFormatJpeg, 24, true},

@@ -45,12 +45,18 @@ TEST(IncrementalDecoder, DecodesAsTheWholeFileDecoderDoes) {
         {"jpeg baseline", "base.jpg", "-type TrueColor -quality 90", kFormatJpeg},
         {"jpeg progressive", "prog.jpg", "-type TrueColor -interlace JPEG", kFormatJpeg},
         {"jpeg gray", "gray.jpg", "-type Grayscale", kFormatJpeg},
+        {"jbig", "page.jbg", "", kFormatJbig},
     };
     test::TScratchFolder folder;
+    const std::string pbm = folder / "page.pbm";
+    ASSERT_TRUE(test::MakeTestImage(pbm, 120, 90, "-monochrome"));
+    ASSERT_EQ(test::RunCommand("pbmtojbg '" + pbm + "' '" + (folder / "page.jbg") + "'"), 0);
     for (const TCase& item : cases) {
         SCOPED_TRACE(item.Name);
         const std::string path = folder / item.FileName;
-        ASSERT_TRUE(test::MakeTestImage(path, 120, 90, item.Options));
+        if (item.Format != kFormatJbig) {
+            ASSERT_TRUE(test::MakeTestImage(path, 120, 90, item.Options));
+        }
         const std::vector<std::uint8_t> data = Bytes(path);
         auto decoder = FeedInChunks(item.Format, data, 97, data.size());
         ASSERT_TRUE(decoder->HeaderKnown());

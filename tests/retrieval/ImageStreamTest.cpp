@@ -84,23 +84,40 @@ TEST_F(ImageStreamTest, DeliversEveryTiffPageInOrderWhileBytesArrive) {
 }
 
 TEST_F(ImageStreamTest, SinglePageFormatsArriveWithTheirLastByte) {
-    for (const char* name : {"page.png", "page.jpg", "page.gif", "page.bmp"}) {
+    const std::string pbm = Folder / "page.pbm";
+    ASSERT_TRUE(test::MakeTestImage(pbm, 90, 60, "-monochrome"));
+    ASSERT_EQ(test::RunCommand("pbmtojbg '" + pbm + "' '" + (Folder / "page.jbg") + "'"), 0);
+    for (const char* name : {"page.png", "page.jpg", "page.gif", "page.bmp", "page.webp", "page.jbg"}) {
         SCOPED_TRACE(name);
         Events.clear();
         Widths.clear();
         DeliveredWhileFinalizing.clear();
         const std::string path = Folder / name;
-        ASSERT_TRUE(test::MakeTestImage(path, 90, 60, "-type TrueColor"));
+        if (std::string(name) != "page.jbg") {
+            ASSERT_TRUE(test::MakeTestImage(path, 90, 60, "-type TrueColor"));
+        }
         EXPECT_EQ(Feed(test::ReadFile(path), 100), kImagingSuccess);
         ASSERT_EQ(Widths.size(), 1U);
         EXPECT_EQ(Widths[0], 90);
         EXPECT_EQ(Events, (std::vector<std::string>{"FIRSTROW", "LASTROW"}));
-        // PNG and JPEG are decoded as they arrive and are complete with their
-        // last byte; the other formats are decoded when the feed ends.
-        const bool incremental = std::string(name) == "page.png" || std::string(name) == "page.jpg";
+        // Each is complete with its last byte, before the feed ends.
         ASSERT_EQ(DeliveredWhileFinalizing.size(), 1U);
-        EXPECT_EQ(DeliveredWhileFinalizing[0], !incremental);
+        EXPECT_FALSE(DeliveredWhileFinalizing[0]);
     }
+}
+
+TEST_F(ImageStreamTest, EveryPageOfAPdfIsDeliveredWhenTheFeedEnds) {
+    const std::string tiff = Folder / "three.tif";
+    for (int page = 0; page < 3; ++page) {
+        TBitmap bitmap = TBitmap::Create(100 + 50 * page, 100, 1);
+        bitmap.SetResolution(100, 100);
+        ASSERT_EQ(SaveBitmap(tiff, bitmap, kFormatTiffG4, 1, 0, page == 0 ? 0 : kSaveAppend), kImagingSuccess);
+    }
+    const std::string pdf = Folder / "three.pdf";
+    ASSERT_EQ(test::RunCommand("tiff2pdf -o '" + pdf + "' '" + tiff + "'"), 0);
+    EXPECT_EQ(Feed(test::ReadFile(pdf), 1000), kImagingSuccess);
+    // 1, 1.5 and 2 inches wide at 200 dpi.
+    EXPECT_EQ(Widths, (std::vector<int>{200, 300, 400}));
 }
 
 TEST_F(ImageStreamTest, TheFirstRowIsAnnouncedWithTheHeader) {
@@ -117,12 +134,34 @@ TEST_F(ImageStreamTest, TheFirstRowIsAnnouncedWithTheHeader) {
     EXPECT_EQ(Widths.size(), 1U);
 }
 
+// A bitmap file whose header misstates its size is still delivered, once, at the end.
+TEST_F(ImageStreamTest, BitmapsWithAWrongStatedSizeArriveAtTheEnd) {
+    const std::string path = Folder / "page.bmp";
+    ASSERT_TRUE(test::MakeTestImage(path, 90, 60, "-type TrueColor"));
+    const std::string original = test::ReadFile(path);
+    for (const std::uint32_t stated : {0U, 60U, 0xffffffffU}) {
+        SCOPED_TRACE(stated);
+        std::string bytes = original;
+        for (int index = 0; index < 4; ++index) {
+            bytes[static_cast<std::size_t>(2 + index)] = static_cast<char>((stated >> (8 * index)) & 0xff);
+        }
+        Widths.clear();
+        DeliveredWhileFinalizing.clear();
+        EXPECT_EQ(Feed(bytes, 100), kImagingSuccess);
+        EXPECT_EQ(Widths, (std::vector<int>{90}));
+        EXPECT_EQ(DeliveredWhileFinalizing, (std::vector<bool>{true}));
+    }
+}
+
 TEST_F(ImageStreamTest, IncompleteOrForeignDataNeverReachesTheLastRow) {
-    const std::string png = Folder / "page.png";
-    ASSERT_TRUE(test::MakeTestImage(png, 300, 300, "-type TrueColor"));
-    const std::string bytes = test::ReadFile(png);
-    Feed(bytes, 512, bytes.size() / 2);
-    EXPECT_TRUE(Widths.empty());
+    for (const char* name : {"half.png", "half.jpg", "half.gif", "half.bmp", "half.webp"}) {
+        SCOPED_TRACE(name);
+        const std::string path = Folder / name;
+        ASSERT_TRUE(test::MakeTestImage(path, 300, 300, "-type TrueColor +noise Random"));
+        const std::string bytes = test::ReadFile(path);
+        Feed(bytes, 512, bytes.size() / 2);
+        EXPECT_TRUE(Widths.empty());
+    }
 
     TBitmap bitmap = TBitmap::Create(64, 64, 1);
     const std::string tiff = Folder / "two.tif";

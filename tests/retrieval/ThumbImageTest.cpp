@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace paxid {
 namespace {
 
@@ -228,6 +230,33 @@ TEST_F(ThumbImageTest, IconsFallBackToADrawnGlyphWithoutATheme) {
     EXPECT_EQ(box.PixelColor(35, 50), (TColor{255, 255, 255}));
     EXPECT_EQ(box.PixelColor(18, 50), kGray);
     EXPECT_EQ(box.PixelColor(51, 50), kGray);
+}
+
+// The loader and the main thread each draw with a TThumbImage of their own.
+TEST_F(ThumbImageTest, TwoThreadsDrawTheSameThumbnails) {
+    const std::string colour = BlackImage(300, 200);
+    TBitmap page = TBitmap::Create(800, 1100, 1);
+    const std::string bitonal = Folder / "page.tif";
+    ASSERT_EQ(SaveBitmap(bitonal, page, kFormatTiffG4, 1, 0, 0), kImagingSuccess);
+    const auto draw = [&](std::vector<TBitmap>& out) {
+        TThumbImage thumb;
+        for (int round = 0; round < 10; ++round) {
+            bool loaded = false;
+            thumb.SetFileName(round % 2 == 0 ? colour : bitonal);
+            out.push_back(thumb.PageThumbnail(loaded));
+            thumb.SetFileName(Folder / "missing.png");
+            out.push_back(thumb.PageThumbnail(loaded));
+        }
+    };
+    std::vector<TBitmap> first;
+    std::vector<TBitmap> second;
+    std::thread other(draw, std::ref(second));
+    draw(first);
+    other.join();
+    ASSERT_EQ(first.size(), second.size());
+    for (std::size_t index = 0; index < first.size(); ++index) {
+        EXPECT_TRUE(test::SamePixels(first[index], second[index])) << index;
+    }
 }
 
 TEST_F(ThumbImageTest, PageCountAndPageSelection) {
