@@ -87,7 +87,8 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 // Writes the archive beside target and moves it into place once complete.
 bool WriteZip(const std::string& target, const std::vector<std::string>& members) {
     const std::string work = target + ".part";
-    std::filesystem::remove(work);
+    std::error_code stale;
+    std::filesystem::remove(work, stale);
     int error = 0;
     zip_t* archive = zip_open(work.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (archive == nullptr) {
@@ -101,11 +102,12 @@ bool WriteZip(const std::string& target, const std::vector<std::string>& members
             ok = false;
         }
     }
+    if (!ok) {
+        zip_discard(archive);
+    }
     if (!ok || zip_close(archive) != 0) {
         if (ok) {
-            zip_discard(archive);
-        } else {
-            zip_discard(archive);
+            zip_discard(archive);  // a failed close leaves the archive open
         }
         std::error_code ignored;
         std::filesystem::remove(work, ignored);

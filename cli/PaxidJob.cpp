@@ -1,5 +1,9 @@
 #include "cli/PaxidJob.h"
 
+#include "app/pDiagnostics.h"
+#include "app/pPaxidVW3.h"
+#include "app/pViewerInterfaces.h"
+
 #include "document/pCabinet.h"
 #include "document/pDataCrypt.h"
 #include "document/pPageConvert.h"
@@ -11,6 +15,7 @@
 #include "foundation/pLog.h"
 #include "foundation/pVersion.h"
 #include "platform/imaging/Bitmap.h"
+#include "platform/imaging/PdfPrinter.h"
 #include "platform/settings/SettingsStore.h"
 #include "platform/thread/MainThread.h"
 #include "retrieval/pDL.h"
@@ -23,6 +28,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <strings.h>
 #include <unistd.h>
 #include <vector>
 
@@ -35,6 +41,10 @@ constexpr const char* kUsage =
     "       paxid tree [--log] [--quiet] [--] SOURCE...\n"
     "       paxid cabinet OUT.paxidcab [--from N] [--to M] [--] SOURCE...\n"
     "       paxid decrypt [--cert-password P] [--] PACKAGE OUT\n"
+    "       paxid save OUT [--from N] [--to M] [--] SOURCE...\n"
+    "       paxid print --pdf OUT.pdf [--fit | --tiles] [--from N --to M] [--page-size SIZE] [--dpi D] [--] SOURCE...\n"
+    "       paxid state [--json] [--] SOURCE...\n"
+    "       paxid diag\n"
     "       paxid --help | --version\n"
     "\n"
     "Loads every SOURCE (a file, optionally with \";N\" for one page; a URL; a folder, whose files\n"
@@ -49,8 +59,17 @@ constexpr const char* kUsage =
     "  --quiet           print nothing but errors\n"
     "  --from N, --to M  the pages (1-based) a cabinet holds; default all\n"
     "  --cert-password P the password of the certificate's key (else $PAXID_CERT_PASSWORD)\n"
+    "  --pdf OUT.pdf     print into this PDF file (A4 at 300 dpi unless --page-size and --dpi say otherwise)\n"
+    "  --fit, --tiles    fit large pages to the paper, or print them in tiles (default: the settings)\n"
+    "  --page-size SIZE  A3, A4, A5, Letter, Legal, or WxH in millimetres\n"
+    "  --dpi D           printer resolution in dots per inch (72 to 1200)\n"
     "\n"
-    "Exit status: 0 every page loaded, 3 a page is missing, 4 a package did not decrypt, 1 usage error.\n";
+    "\"save\" writes the document as the viewer's \"Save as\" does, chosen by the extension of OUT\n"
+    "(.tif, .tiff, .pdf, .jpg, .jpeg, .bmp, .jbg, .jbig, .paxidcab); \"state\" prints the command\n"
+    "flags and the enabled state of every control; \"diag\" writes the diagnostics package.\n"
+    "\n"
+    "Exit status: 0 every page loaded, 3 a page is missing, 4 a package did not decrypt, 1 usage error,\n"
+    "2 the output could not be written (or its extension is not supported).\n";
 
 struct TOptions {
     std::string Command;
@@ -65,8 +84,42 @@ struct TOptions {
     std::optional<std::string> CertPassword;
     int ThumbWidth = 0;
     int ThumbHeight = 0;
+    std::optional<bool> FitToPage;  // print: --fit or --tiles
+    double PaperWidthMm = 210.0;
+    double PaperHeightMm = 297.0;
+    int Dpi = 300;
     std::vector<std::string> Sources;
 };
+
+bool ParsePaperSize(std::string_view text, double& widthMm, double& heightMm) {
+    const struct {
+        std::string_view Name;
+        double Width;
+        double Height;
+    } sizes[] = {{"A3", 297, 420}, {"A4", 210, 297}, {"A5", 148, 210}, {"Letter", 215.9, 279.4}, {"Legal", 215.9, 355.6}};
+    for (const auto& size : sizes) {
+        if (size.Name.size() == text.size() && ::strncasecmp(size.Name.data(), text.data(), text.size()) == 0) {
+            widthMm = size.Width;
+            heightMm = size.Height;
+            return true;
+        }
+    }
+    const std::size_t x = text.find_first_of("xX");
+    if (x == std::string_view::npos) {
+        return false;
+    }
+    int width = 0;
+    int height = 0;
+    const auto w = std::from_chars(text.data(), text.data() + x, width);
+    const auto h = std::from_chars(text.data() + x + 1, text.data() + text.size(), height);
+    if (w.ec != std::errc() || h.ec != std::errc() || w.ptr != text.data() + x || h.ptr != text.data() + text.size() ||
+        width < 20 || height < 20 || width > 2000 || height > 2000) {
+        return false;
+    }
+    widthMm = width;
+    heightMm = height;
+    return true;
+}
 
 std::optional<int> ParseNumber(std::string_view text) {
     int value = 0;
@@ -75,12 +128,6 @@ std::optional<int> ParseNumber(std::string_view text) {
         return std::nullopt;
     }
     return value;
-}
-
-int SettingNumber(const TSettingsStore& settings, const char* name, int fallback) {
-    const std::optional<std::string> text = settings.ReadString("Settings", name);
-    const std::optional<int> value = text ? ParseNumber(*text) : std::nullopt;
-    return value ? *value : fallback;
 }
 
 bool ParseSize(std::string_view text, int& width, int& height) {
@@ -115,13 +162,15 @@ std::optional<int> ParseArguments(int argc, char** argv, TOptions& options, std:
     }
     options.Command = argv[index++];
     if (options.Command != "pages" && options.Command != "tree" && options.Command != "cabinet" &&
-        options.Command != "decrypt") {
+        options.Command != "decrypt" && options.Command != "save" && options.Command != "print" &&
+        options.Command != "state" && options.Command != "diag") {
         err << "paxid: unknown command \"" << options.Command << "\"\n" << kUsage;
         return kExitUsage;
     }
-    if (options.Command == "cabinet") {
+    if (options.Command == "cabinet" || options.Command == "save") {
         if (index >= argc) {
-            err << "paxid: cabinet wants OUT.paxidcab\n" << kUsage;
+            err << "paxid: " << options.Command << " wants " << (options.Command == "save" ? "OUT" : "OUT.paxidcab")
+                << "\n" << kUsage;
             return kExitUsage;
         }
         options.Output = argv[index++];
@@ -149,6 +198,22 @@ std::optional<int> ParseArguments(int argc, char** argv, TOptions& options, std:
                 return kExitUsage;
             }
             (argument == "--from" ? options.FromPage : options.ToPage) = *page;
+        } else if (argument == "--pdf" && hasValue) {
+            options.Output = argv[++index];
+        } else if (argument == "--fit" || argument == "--tiles") {
+            options.FitToPage = argument == "--fit";
+        } else if (argument == "--page-size" && hasValue) {
+            if (!ParsePaperSize(argv[++index], options.PaperWidthMm, options.PaperHeightMm)) {
+                err << "paxid: --page-size wants A3, A4, A5, Letter, Legal or WxH in millimetres\n";
+                return kExitUsage;
+            }
+        } else if (argument == "--dpi" && hasValue) {
+            const std::optional<int> dpi = ParseNumber(argv[++index]);
+            if (!dpi || *dpi < 72 || *dpi > 1200) {
+                err << "paxid: --dpi wants 72 to 1200\n";
+                return kExitUsage;
+            }
+            options.Dpi = *dpi;
         } else if (argument == "--cert-password" && hasValue) {
             options.CertPassword = argv[++index];
         } else if (argument == "--thumbs" && hasValue) {
@@ -175,38 +240,18 @@ std::optional<int> ParseArguments(int argc, char** argv, TOptions& options, std:
         options.Output = options.Sources[1];
         return std::nullopt;
     }
+    if (options.Command == "diag") {
+        return std::nullopt;
+    }
+    if (options.Command == "print" && options.Output.empty()) {
+        err << "paxid: print wants --pdf OUT.pdf\n" << kUsage;
+        return kExitUsage;
+    }
     if (options.Sources.empty()) {
         err << "paxid: no SOURCE given\n" << kUsage;
         return kExitUsage;
     }
     return std::nullopt;
-}
-
-// A source that is a command string rather than a file: "-" always; "/" only
-// for a single word without a dot that names nothing on disk, since absolute
-// paths begin with "/" here.
-bool IsCommandString(const std::string& source) {
-    if (source.empty()) {
-        return false;
-    }
-    if (source.front() == '-') {
-        return true;
-    }
-    std::error_code error;
-    return source.front() == '/' && source.find_first_of("/.", 1) == std::string::npos &&
-           !std::filesystem::exists(source, error);
-}
-
-// The files of a folder in the order the file system lists them.
-std::vector<std::string> FolderFiles(const std::string& folder) {
-    std::vector<std::string> files;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.is_regular_file(error)) {
-            files.push_back(entry.path().string());
-        }
-    }
-    return files;
 }
 
 class TProgressBar {
@@ -287,6 +332,90 @@ int Decrypt(const TOptions& options, std::ostream& out) {
     return code == 0 ? kExitAllLoaded : kExitNotDecrypted;
 }
 
+// Messages of the controller on standard error, remembered so the tool can
+// tell how an operation ended.
+class TCliMessages final : public TUserMessages {
+public:
+    explicit TCliMessages(std::ostream& err) : FConsole(err) {}
+    void ShowMessage(const std::string& caption, const std::string& text, TMessageIcon icon) override {
+        FShown.push_back(text);
+        FConsole.ShowMessage(caption, text, icon);
+    }
+    void Beep(int frequencyHz, int durationMs) override { FConsole.Beep(frequencyHz, durationMs); }
+    bool Shown(const std::string& text) const { return std::find(FShown.begin(), FShown.end(), text) != FShown.end(); }
+    void Clear() { FShown.clear(); }
+
+private:
+    TConsoleMessages FConsole;
+    std::vector<std::string> FShown;
+};
+
+// The tool's printer: a PDF file of the chosen paper at the chosen resolution.
+// Its print dialog confirms the range of --from and --to.
+class TCliPrinterAccess final : public TPrinterAccess {
+public:
+    explicit TCliPrinterAccess(const TOptions& options)
+        : FOptions(options),
+          FPrinter(options.Output, options.Dpi, options.Dpi, Dots(options.PaperWidthMm, options.Dpi),
+                   Dots(options.PaperHeightMm, options.Dpi)) {}
+
+    TPrinter* Printer() override { return &FPrinter; }
+    bool HasPrinters() const override { return true; }
+    std::string PrinterName() const override { return "PDF"; }
+    bool Landscape() const override { return FOptions.PaperWidthMm > FOptions.PaperHeightMm; }
+    bool MakesCopies() const override { return false; }
+    void SetCopies(int) override {}
+    bool ChoosePrintRange(int pageCount, TPrintRange& range) override {
+        range.FromPage = FOptions.FromPage > 0 ? FOptions.FromPage : 1;
+        range.ToPage = FOptions.ToPage > 0 ? std::min(FOptions.ToPage, pageCount) : pageCount;
+        range.Copies = 1;
+        return range.FromPage <= range.ToPage;
+    }
+    bool Written() const { return FPrinter.Written(); }
+
+private:
+    static int Dots(double millimetres, int dpi) { return static_cast<int>(millimetres / 25.4 * dpi + 0.5); }
+
+    const TOptions& FOptions;
+    TPdfPrinter FPrinter;
+};
+
+void PrintState(TPaxidVW3& controller, bool json, std::ostream& out) {
+    const TUIFlags& f = controller.Flags;
+    const std::pair<const char*, bool> flags[] = {
+        {"UIOpenEnabled", f.FUIOpenEnabled},         {"UISaveEnabled", f.FUISaveEnabled},
+        {"UIPrintEnabled", f.FUIPrintEnabled},       {"UIEMailEnabled", f.FUIEMailEnabled},
+        {"UIClipboardEnabled", f.FUIClipboardEnabled}, {"UINavigationEnabled", f.FUINavigationEnabled},
+        {"UIViewEnabled", f.FUIViewEnabled},         {"UIImgProcEnabled", f.FUIImgProcEnabled},
+        {"UIOCREnabled", f.FUIOCREnabled},           {"ReadOnly", f.FReadOnly},
+        {"DisableClear", f.FDisableClear},           {"TwainAvailable", f.FTwainAvailable},
+    };
+    const TControlStates states = controller.ControlStates();
+    TPageRoot& root = controller.PageRoot();
+    if (json) {
+        nlohmann::ordered_json document;
+        for (const auto& [name, value] : flags) {
+            document["flags"][name] = value;
+        }
+        document["currentIndex"] = root.CurrentContentIndex.load();
+        document["pageCount"] = root.ContentCount();
+        document["pageNumberText"] = states.PageNumberText;
+        document["controls"] = nlohmann::ordered_json::object();
+        for (const TControlState& state : states.Controls) {
+            document["controls"][state.Name] = state.Enabled;
+        }
+        out << document.dump() << "\n";
+        return;
+    }
+    for (const auto& [name, value] : flags) {
+        out << name << '\t' << (value ? "true" : "false") << '\n';
+    }
+    out << "currentIndex\t" << root.CurrentContentIndex.load() << "\npageCount\t" << root.ContentCount() << '\n';
+    for (const TControlState& state : states.Controls) {
+        out << state.Name << '\t' << (state.Enabled ? "enabled" : "disabled") << '\n';
+    }
+}
+
 }  // namespace
 
 int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
@@ -298,47 +427,47 @@ int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (options.Command == "decrypt") {
         return Decrypt(options, out);
     }
-    const TSettingsStore settings = TSettingsStore::User();
     TQueueMainThread mainThread;
-    TPageRoot root(mainThread);
-    root.DataCryptKeys = KeysFor(options);
-    root.SetThumbWidth(options.ThumbWidth > 0 ? options.ThumbWidth : SettingNumber(settings, "ThumbWidth", 100));
-    root.SetThumbHeight(options.ThumbHeight > 0 ? options.ThumbHeight : SettingNumber(settings, "ThumbHeight", 140));
-    TDL& downloader = root.Downloader();
-    downloader.ProxyUser = settings.ReadString("Settings", "ProxyUser").value_or("");
-    downloader.ProxyPassword = settings.ReadString("Settings", "ProxyPassword").value_or("");
-    downloader.Limits.StallSeconds = SettingNumber(settings, "DownloadStallTimeout", downloader.Limits.StallSeconds);
-    if (const std::optional<std::string> maxSize = settings.ReadString("Settings", "MaxDownloadSize")) {
-        long long bytes = 0;
-        if (std::from_chars(maxSize->data(), maxSize->data() + maxSize->size(), bytes).ec == std::errc() && bytes > 0) {
-            downloader.Limits.MaxBytes = bytes;
+    TCliMessages messages(err);
+    TManualTimer timer;
+    TPaxidVW3 controller(mainThread, messages, timer, TSettingsStore::User());
+    std::vector<std::string> commandLine{argc > 0 ? argv[0] : "paxid"};
+    controller.Initialize(commandLine);
+    controller.LoadSettings();
+    TCliPrinterAccess printer(options);
+    controller.SetPrinterAccess(&printer);
+    if (options.Command == "diag") {
+        const std::string package = CreateDebugPackage(&controller.PageRoot());
+        if (package.empty()) {
+            err << "paxid: cannot write the diagnostics package\n";
+            return kExitFailure;
         }
+        out << package << "\n";
+        return kExitAllLoaded;
+    }
+    TPageRoot& root = controller.PageRoot();
+    root.DataCryptKeys = KeysFor(options);
+    if (options.ThumbWidth > 0) {
+        root.SetThumbWidth(options.ThumbWidth);
+        root.SetThumbHeight(options.ThumbHeight);
     }
 
     std::vector<std::string> commands;
-    root.OnCommand = [&commands](const std::string& command) { commands.push_back(command); };
-    root.OnMessage = [&err](const std::string& caption, const std::string& text) {
-        err << caption << ": " << text << "\n";
-    };
+    controller.OnCommandReceived = [&commands](const std::string& command) { commands.push_back(command); };
     TProgressBar bar(!options.Quiet && ::isatty(STDERR_FILENO) == 1);
     root.OnProgress = [&](const TProgressInfo& progress) {
+        controller.OnProgress(progress);
         bar.Show(progress.Progress, progress.ProgressMax, root.ContentCount());
     };
     for (const std::string& source : options.Sources) {
-        if (IsCommandString(source)) {
-            commands.push_back(source);
-            continue;
-        }
         std::error_code error;
-        const std::vector<std::string> names =
-            std::filesystem::is_directory(source, error) ? FolderFiles(source) : std::vector<std::string>{source};
-        for (const std::string& name : names) {
-            root.AddChild()->URLName = name;
+        if (!IsCommandSource(source) && std::filesystem::is_directory(source, error)) {
+            controller.AddFolder(source);
+        } else {
+            controller.AddEntry(source);
         }
     }
-    root.StartAllLevelsExpandThread();
-    mainThread.WaitUntil([&root] { return root.FPageRootThread == nullptr || root.FPageRootThread->Finished(); });
-    root.StopAllLevelsExpandThread();
+    controller.LoadAndWait();
     bar.Finish();
 
     bool missing = false;
@@ -346,6 +475,7 @@ int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
     for (int i = 0; i < pages; ++i) {
         missing = missing || root.ContentItem(i)->DLType == dltMissing;
     }
+    const int loadedExit = missing ? kExitPageMissing : kExitAllLoaded;
     if (!options.ThumbsFolder.empty()) {
         std::error_code error;
         std::filesystem::create_directories(options.ThumbsFolder, error);
@@ -365,6 +495,32 @@ int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
             err << "paxid: cannot write " << options.Output << ": " << error.what() << "\n";
             return kExitFailure;
         }
+    } else if (options.Command == "save") {
+        messages.Clear();
+        controller.SaveFileEx(options.Output, options.FromPage, options.ToPage);
+        if (messages.Shown("Not supported") || !FileExists(options.Output)) {
+            if (!messages.Shown("Not supported")) {
+                err << "paxid: nothing written to " << options.Output << "\n";
+            }
+            return kExitFailure;
+        }
+    } else if (options.Command == "print") {
+        if (options.FitToPage) {
+            controller.FPrintFitToPage = *options.FitToPage;
+        }
+        if (options.FromPage > 0 || options.ToPage > 0) {
+            controller.PrintInRange();
+        } else {
+            controller.Print();
+        }
+        if (!printer.Written()) {
+            err << "paxid: nothing printed to " << options.Output << "\n";
+            return kExitFailure;
+        }
+    } else if (options.Command == "state") {
+        if (!options.Quiet) {
+            PrintState(controller, options.Json, out);
+        }
     } else if (!options.Quiet) {
         if (options.Command == "tree") {
             for (const std::string& line : DebugList(root, "TPaxidVW3")) {
@@ -374,7 +530,10 @@ int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
             nlohmann::ordered_json document;
             document["pages"] = nlohmann::ordered_json::array();
             for (int i = 0; i < pages; ++i) {
-                document["pages"].push_back(PageJson(i, *root.ContentItem(i)));
+                TPageListObj* page = root.ContentItem(i);
+                nlohmann::ordered_json json = PageJson(i, *page);
+                json["caption"] = controller.ThumbCaption(page);
+                document["pages"].push_back(std::move(json));
             }
             document["nodeCount"] = root.NodeCount();
             document["completedCount"] = root.CompletedCount();
@@ -395,7 +554,7 @@ int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
             err << line << "\n";
         }
     }
-    return missing ? kExitPageMissing : kExitAllLoaded;
+    return loadedExit;
 }
 
 }  // namespace paxid
