@@ -1,5 +1,7 @@
 #include "cli/PaxidJob.h"
 
+#include "cli/PaxidImageCommands.h"
+
 #include "app/pDiagnostics.h"
 #include "app/pPaxidVW3.h"
 #include "app/pViewerInterfaces.h"
@@ -419,6 +421,9 @@ void PrintState(TPaxidVW3& controller, bool json, std::ostream& out) {
 }  // namespace
 
 int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    if (const std::optional<int> exitCode = RunImageCommand(argc, argv, out, err)) {
+        return *exitCode;
+    }
     TOptions options;
     if (const std::optional<int> exitCode = ParseArguments(argc, argv, options, out, err)) {
         return *exitCode;

@@ -1,6 +1,7 @@
 #include "platform/ocr/OcrEngine.h"
 
 #include "platform/diagnostics/PlatformLog.h"
+#include "platform/imaging/BitmapOperations.h"
 #include "platform/imaging/LibraryMessages.h"
 
 #include <tesseract/baseapi.h>
@@ -130,6 +131,8 @@ void ForwardMessages() { TTesseractMessages::Instance().Forward(); }
 struct TOcrEngine::TState {
     std::unique_ptr<tesseract::TessBaseAPI> Api;
     TBitmap Page;
+    // Whether the engine's image is Page (not a cut-out of it).
+    bool ImageIsPage = false;
 
     ~TState() {
         Api.reset();
@@ -206,10 +209,11 @@ bool TOcrEngine::AddPage(const TBitmap& page) {
         FSegments.clear();
         FProcessedTexts.clear();
         FState->Page = page;
-        FState->Api->SetImage(FState->Page.Get());
-        // Tesseract forgets the resolution with every image.
-        const int resolution = page.XResolution() >= 70 ? page.XResolution() : kDefaultResolution;
-        FState->Api->SetSourceResolution(resolution);
+        if (!SetEngineImage(FState->Page)) {
+            FState->Page = TBitmap();
+            return false;
+        }
+        FState->ImageIsPage = true;
         ForwardMessages();
         return true;
     } catch (const std::exception& error) {
@@ -227,6 +231,12 @@ bool TOcrEngine::SegmentPage() {
     try {
         FSegments.clear();
         FProcessedTexts.clear();
+        if (!FState->ImageIsPage) {
+            if (!SetEngineImage(FState->Page)) {
+                return false;
+            }
+            FState->ImageIsPage = true;
+        }
         FState->Api->SetPageSegMode(tesseract::PSM_AUTO);
         std::unique_ptr<tesseract::PageIterator> blocks(FState->Api->AnalyseLayout());
         ForwardMessages();
@@ -259,6 +269,12 @@ bool TOcrEngine::ProcessPage() {
     try {
         FSegments.clear();
         FProcessedTexts.clear();
+        if (!FState->ImageIsPage) {
+            if (!SetEngineImage(FState->Page)) {
+                return false;
+            }
+            FState->ImageIsPage = true;
+        }
         FState->Api->SetPageSegMode(tesseract::PSM_AUTO);
         const int result = FState->Api->Recognize(nullptr);
         ForwardMessages();
@@ -306,6 +322,17 @@ bool TOcrEngine::SetSegment(int id, const TOcrRect& rect) {
     return true;
 }
 
+bool TOcrEngine::SetEngineImage(const TBitmap& image) {
+    if (image.IsEmpty()) {
+        return false;
+    }
+    FState->Api->SetImage(image.Get());
+    // Tesseract forgets the resolution with every image.
+    const int resolution = image.XResolution() >= 70 ? image.XResolution() : kDefaultResolution;
+    FState->Api->SetSourceResolution(resolution);
+    return true;
+}
+
 std::string TOcrEngine::RecognizeSegment(std::size_t index) {
     if (!FState || index >= FSegments.size()) {
         return {};
@@ -322,11 +349,18 @@ std::string TOcrEngine::RecognizeSegment(std::size_t index) {
         if (area.Right <= area.Left || area.Bottom <= area.Top) {
             return {};
         }
-        // A defined segment may hold several columns: let the engine find its
-        // lines; recognition reads them in order.
+        // The segment is cut out and recognised as a page of its own: the
+        // engine's layout analysis inside a rectangle of a larger image can
+        // lose lines that it finds in the same pixels alone. A defined segment
+        // may hold several columns, so the engine still finds its lines.
+        TBitmap cutOut = FState->Page;
+        if (!TrimBitmap(cutOut, area.Left, area.Top, area.Right - area.Left, area.Bottom - area.Top) ||
+            !SetEngineImage(cutOut)) {
+            return {};
+        }
         FState->Api->SetPageSegMode(tesseract::PSM_AUTO);
-        FState->Api->SetRectangle(area.Left, area.Top, area.Right - area.Left, area.Bottom - area.Top);
         std::string text = TakeText(FState->Api->GetUTF8Text());
+        FState->ImageIsPage = false;
         ForwardMessages();
         return text;
     } catch (const std::exception& error) {

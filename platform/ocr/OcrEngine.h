@@ -69,6 +69,9 @@ public:
 
 private:
     struct TState;
+    // Hands image to the engine with its resolution; the image must outlive
+    // its use by the engine.
+    bool SetEngineImage(const TBitmap& image);
     std::unique_ptr<TState> FState;
     std::vector<TOcrSegment> FSegments;
     // Texts of a ProcessPage pass, parallel to FSegments; empty otherwise.
