@@ -1,9 +1,12 @@
 // A process that logs: log_probe MODE COUNT MARKER.
-// MODE "write" logs COUNT lines "MARKER i"; "end" also ends the in-memory
+// MODE "write" logs COUNT lines "MARKER i"; "paced" does so with a short
+// pause after each line, as a viewer logs; "end" also ends the in-memory
 // list halfway. Prints what the log state looks like afterwards.
 #include "foundation/pLog.h"
 
+#include <chrono>
 #include <cstdio>
+#include <thread>
 #include <cstdlib>
 #include <string>
 
@@ -19,6 +22,9 @@ int main(int argc, char** argv) {
             paxid::EndLogLines();
         }
         paxid::WriteLog("TLogProbe", marker + " " + std::to_string(i));
+        if (mode == "paced") {
+            std::this_thread::sleep_for(std::chrono::microseconds(300));
+        }
     }
     std::printf("instance=%d debug=%d kept=%zu\n", paxid::InstanceNumber(), paxid::DebugEnabled() ? 1 : 0,
                 paxid::LogLines().size());
