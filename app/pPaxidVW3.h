@@ -96,6 +96,9 @@ public:
 
     // Saving and printing.
     TSaveFilter BuildSaveFilter();
+    // The filter of the Page menu's "Save" for the current page; empty
+    // without a current page.
+    TSaveFilter BuildPageSaveFilter();
     // The save dialog (stops the loader first); empty when cancelled or when
     // no dialog can be shown.
     std::string GetSaveFileName(const std::string& filter);

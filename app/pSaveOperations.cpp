@@ -152,6 +152,19 @@ TSaveFilter TPaxidVW3::BuildSaveFilter() {
     return result;
 }
 
+TSaveFilter TPaxidVW3::BuildPageSaveFilter() {
+    TPageListObj* page = FPageRoot ? FPageRoot->CurrentContent() : nullptr;
+    if (page == nullptr) {
+        return {};
+    }
+    if (page->DLType == dltImage) {
+        return {"Tiff Images|*.tif;*.tiff|All files|*.*", "tif"};
+    }
+    // The first entry lists only a file named exactly as the extension.
+    const std::string ext = ExtractFileExt(page->LocalFileName());
+    return {ext + "|" + ext + "|All files|*.*", ""};
+}
+
 std::string TPaxidVW3::GetSaveFileName(const std::string& filter) {
     if (FMainForm == nullptr || FMainForm->BusyCursor()) {
         return {};

@@ -21,61 +21,7 @@ std::vector<std::string> SourceNames(TPageRoot& root) {
     return names;
 }
 
-// A main window that remembers what the controller did to it.
-class TRecordingWindow final : public TMainWindow {
-public:
-    TViewState ViewState() const override { return View; }
-    void ApplyControlStates(const TControlStates& states) override {
-        Applied = states;
-        ++ApplyCount;
-    }
-    void AddLanguageMenuItem(const std::string& caption) override { LanguageItems.push_back(caption); }
-    void Translate(const TLang&) override { ++Translations; }
-    void AppendMemoLine(const std::string& line) override { Memo.push_back(line); }
-    void SetStatusText(int panel, const std::string& text) override { Status[panel] = text; }
-    void SetProgress(long long maximum, long long position) override {
-        if (maximum > 0) {
-            ProgressMax = maximum;
-        }
-        ProgressPosition = position;
-    }
-    void SetThumbnailCount(int count) override { ThumbnailCount = count; }
-    void SelectThumbnail(int index, bool) override { Selected.push_back(index); }
-    void RepaintThumbnails() override {}
-    void ShowPageObject(TPageListObj* page) override { Shown.push_back(page); }
-    void ClearView() override { ++Clears; }
-    void SetImageHint(const std::string& text) override { Hint = text; }
-    void SetImageHintOn(bool on) override { View.ImageHintOn = on; }
-    bool BusyCursor() const override { return Busy; }
-    void SetBusyCursor(bool busy) override { Busy = busy; }
-    std::string ChooseSaveFileName(const std::string& filter, const std::string& defaultExt,
-                                   const std::string&) override {
-        LastFilter = filter;
-        LastDefaultExt = defaultExt;
-        return SaveName;
-    }
-    void SaveImageViewPageAs(const std::string& fileName) override { ImageViewSaves.push_back(fileName); }
-
-    TViewState View;
-    TControlStates Applied;
-    int ApplyCount = 0;
-    int Translations = 0;
-    int Clears = 0;
-    std::vector<std::string> LanguageItems;
-    std::vector<std::string> Memo;
-    std::string Status[3];
-    long long ProgressMax = 0;
-    long long ProgressPosition = 0;
-    int ThumbnailCount = -1;
-    std::vector<int> Selected;
-    std::vector<TPageListObj*> Shown;
-    std::string Hint;
-    bool Busy = false;
-    std::string LastFilter;
-    std::string LastDefaultExt;
-    std::string SaveName;
-    std::vector<std::string> ImageViewSaves;
-};
+using test::TRecordingWindow;
 
 class ControllerTest : public ::testing::Test, public test::TControllerFixture {};
 

@@ -201,3 +201,43 @@ TEST_F(SaveAndPrintTest, BusyOrMissingPrinterPrintsNothing) {
 
 }  // namespace
 }  // namespace paxid
+
+namespace paxid {
+namespace {
+
+TEST_F(SaveAndPrintTest, SaveDialogNeedsAWindowAndNoRunningOperation) {
+    test::MakeImage(FFolder / "one.tif");
+    TPaxidVW3& controller = Loaded({"one.tif"});
+    EXPECT_EQ(controller.GetSaveFileName(""), "") << "no window, no dialog";
+    test::TRecordingWindow window;
+    window.SaveName = FFolder / "chosen.tif";
+    controller.CreateMainForm(&window);
+    EXPECT_EQ(controller.GetSaveFileName(""), FFolder / "chosen.tif");
+    EXPECT_EQ(window.LastFilter.substr(0, 24), "Tiff files|*.tif;*.tiff|");
+    EXPECT_EQ(window.LastDefaultExt, "tif");
+    controller.GetSaveFileName("PaxidCab|*.paxidcab|All files|*.*|");
+    EXPECT_EQ(window.LastFilter, "PaxidCab|*.paxidcab|All files|*.*|");
+    EXPECT_EQ(window.LastDefaultExt, "tif") << "a given filter keeps the earlier default extension";
+    window.Busy = true;
+    window.LastFilter.clear();
+    EXPECT_EQ(controller.GetSaveFileName(""), "");
+    EXPECT_EQ(window.LastFilter, "");
+
+    window.View.ImageViewCurrent = true;
+    controller.SavePage(FFolder / "page");
+    EXPECT_EQ(window.ImageViewSaves, std::vector<std::string>{FFolder / "page.tif"});
+    EXPECT_EQ(controller.BuildPageSaveFilter().Filter, "Tiff Images|*.tif;*.tiff|All files|*.*");
+    controller.DestroyMainForm({});
+}
+
+TEST_F(SaveAndPrintTest, PageSaveFilterOfAnotherPageNamesItsExtension) {
+    test::WriteFile(FFolder / "note.txt", "text");
+    TPaxidVW3& controller = Loaded({"note.txt"});
+    const TSaveFilter filter = controller.BuildPageSaveFilter();
+    EXPECT_EQ(filter.Filter, ".txt|.txt|All files|*.*");
+    EXPECT_EQ(filter.DefaultExt, "");
+    EXPECT_EQ(Loaded({}).BuildPageSaveFilter().Filter, "");
+}
+
+}  // namespace
+}  // namespace paxid
