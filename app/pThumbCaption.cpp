@@ -5,9 +5,39 @@
 #include "foundation/pFileUtils.h"
 #include "foundation/pURLUtils.h"
 
+#include <cstdio>
 #include <strings.h>
 
 namespace paxid {
+
+TPageView ViewForType(TDLType type) {
+    switch (type) {
+        case dltFileOLE:
+        case dltFileWeb:
+        case dltFileXml:
+            return TPageView::Web;
+        case dltFileText:
+        case dltIndexDat:
+            return TPageView::Text;
+        case dltImage:
+            return TPageView::Image;
+        default:
+            return TPageView::Program;
+    }
+}
+
+std::string ErrorLabelText(const TPageObj& page, const TLang& lang) {
+    if (page.ErrorCode == 0) {
+        return {};
+    }
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(page.ErrorCode));
+    const std::string text = lang.Translate(page.ErrorText);
+    if (!text.empty() && text != kUntranslated) {
+        return text + " (" + hex + ")";
+    }
+    return std::string("Error: (") + hex + ")";
+}
 
 std::string FormatPosition(std::string_view format, int first, int second) {
     std::string result;

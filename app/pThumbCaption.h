@@ -1,11 +1,25 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace paxid {
 
+class TLang;
 class TPageObj;
+enum TDLType : std::uint8_t;
+
+// The view a page is shown in, chosen by its type: office, web and XML pages
+// in the web view, text and index data in the text view, images in the image
+// view, anything else on the program sheet with its error.
+enum class TPageView { Program, Image, Text, Web };
+TPageView ViewForType(TDLType type);
+
+// The program sheet's error text for a page: the translated error text and
+// the code as 8 upper-case hexadecimal digits, or "Error: (" and the digits
+// when the text has no translation; empty when the page has no error code.
+std::string ErrorLabelText(const TPageObj& page, const TLang& lang);
 
 // The built-in position format, used when the language file gives none.
 inline constexpr std::string_view kDefaultThumbCaptionFormat = "Page %d of %d";

@@ -178,6 +178,29 @@ TEST(ThumbCaptionTest, LinesByLevel) {
     EXPECT_EQ(CaptionSourceName("file:///home/x/c.tif?a=1"), "c.tif");
 }
 
+TEST(PageViewTest, TypesChooseTheirViewAndErrorsTheirLabel) {
+    const std::pair<TDLType, TPageView> views[] = {
+        {dltFileOLE, TPageView::Web},   {dltFileWeb, TPageView::Web},       {dltFileXml, TPageView::Web},
+        {dltFileText, TPageView::Text}, {dltIndexDat, TPageView::Text},     {dltImage, TPageView::Image},
+        {dltMissing, TPageView::Program}, {dltFileOther, TPageView::Program}, {dltDataCrypt, TPageView::Program},
+    };
+    for (const auto& [type, view] : views) {
+        SCOPED_TRACE(DLTypeName(type));
+        EXPECT_EQ(ViewForType(type), view);
+    }
+    test::TScratchFolder folder;
+    test::WriteFile(folder / "x.lng", "[Project_Messages]\nDataCrypt_Decrypt: open=The package cannot be opened\n");
+    TLang lang;
+    lang.LoadFromFile(folder / "x.lng");
+    TPageObj page(nullptr);
+    EXPECT_EQ(ErrorLabelText(page, lang), "");
+    page.ErrorCode = static_cast<std::int32_t>(0x80092004u);
+    page.ErrorText = "DataCrypt_Decrypt: open";
+    EXPECT_EQ(ErrorLabelText(page, lang), "The package cannot be opened (80092004)");
+    page.ErrorText = "something else";
+    EXPECT_EQ(ErrorLabelText(page, lang), "Error: (80092004)");
+}
+
 TEST(SettingsTableTest, EveryValueHasItsDefaultAndLimits) {
     test::TScratchFolder folder;
     const struct {
