@@ -5,6 +5,7 @@
 #include "platform/ocr/OcrEngine.h"
 #include "platform/settings/SettingsStore.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace paxid {
@@ -68,9 +69,10 @@ std::intptr_t TZones::ZoneCreate(int x1, int y1, int x2, int y2, TZoneColor colo
     zone.Type = kAnnObjectRectangle;
     zone.Visible = true;
     zone.AutoDefaults = false;
-    // From the first corner to the second, as a drag of the mouse defines it.
-    zone.Rect = TAnnRect{static_cast<double>(x1), static_cast<double>(y1), static_cast<double>(x2),
-                         static_cast<double>(y2)};
+    // Two opposite corners, as a drag of the mouse gives them in any
+    // direction; the layer keeps left/top and right/bottom.
+    zone.Rect = TAnnRect{static_cast<double>(std::min(x1, x2)), static_cast<double>(std::min(y1, y2)),
+                         static_cast<double>(std::max(x1, x2)), static_cast<double>(std::max(y1, y2))};
     zone.BorderColor = kZoneBorderColor;
     zone.FillColor = color == 0 ? kZoneDefaultFillColor : ColorFromZoneColor(color);
     zone.FillMode = kAnnFillTranslucent;

@@ -91,6 +91,13 @@ TEST_F(ZoneModelTest, ZonesClearRemovesOtherAnnotationsToo) {
     EXPECT_EQ(FZones.ZoneCount(), 0);
 }
 
+TEST_F(ZoneModelTest, ClipboardTextListsEveryZoneWithItsCorners) {
+    FZones.ZoneCreate(10, 20, 110, 220, 0);
+    FZones.ZoneCreate(150, 30, 50, 5, 0);  // dragged up and to the left
+    // A blank page: every zone's text is empty.
+    EXPECT_EQ(FZones.OCRToClipboardText(), "Zone 1: 10x20 110x220\r\n\r\nZone 2: 50x5 150x30\r\n\r\n");
+}
+
 TEST(ZoneColorTest, ZoneColorsAreRedGreenBlueFromTheLowByte) {
     EXPECT_EQ(ColorFromZoneColor(0x00332211), (TColor{0x11, 0x22, 0x33}));
     EXPECT_EQ(ColorFromZoneColor(0xFF000000), (TColor{0, 0, 0}));
