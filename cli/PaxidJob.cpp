@@ -439,6 +439,7 @@ int RunPaxid(int argc, char** argv, std::ostream& out, std::ostream& err) {
     std::vector<std::string> commandLine{argc > 0 ? argv[0] : "paxid"};
     controller.Initialize(commandLine);
     controller.LoadSettings();
+    controller.LangMenuSet();
     TCliPrinterAccess printer(options);
     controller.SetPrinterAccess(&printer);
     if (options.Command == "diag") {

@@ -70,7 +70,11 @@ TEST_F(PaxidToolTest, PrintWritesAPdfOfTheImagePages) {
     const TToolRun all = Paxid("print --pdf all.pdf --fit -- two.tif note.txt");
     EXPECT_EQ(all.ExitCode, 0) << all.Err;
     EXPECT_EQ(Pages("all.pdf"), 2);
-    EXPECT_NE(all.Err.find("Paxid Viewer: "), std::string::npos) << "the other page is reported";
+    EXPECT_NE(all.Err.find("Paxid Viewer: Untranslated"), std::string::npos) << "the other page is reported";
+    std::filesystem::copy_file(std::string(PAXID_SOURCE_DIR) + "/data/lang/ENG.lng", FFolder / "program/ENG.lng");
+    const TToolRun english = Paxid("print --pdf all.pdf -- two.tif note.txt");
+    EXPECT_NE(english.Err.find("Paxid Viewer: Only the image pages were printed.\r\n"), std::string::npos)
+        << "the language file of the program folder";
     test::RunCommand("pdfinfo '" + (FFolder / "all.pdf") + "' > '" + (FFolder / "info") + "'");
     EXPECT_NE(test::ReadFile(FFolder / "info").find("595"), std::string::npos) << "A4 by default";
 
