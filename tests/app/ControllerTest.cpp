@@ -306,3 +306,24 @@ TEST_F(ControllerTest, ExceptionsAreLoggedAndPasswordsOfTheCommandLineAreNot) {
 
 }  // namespace
 }  // namespace paxid
+
+namespace paxid {
+namespace {
+
+TEST_F(ControllerTest, EmbeddedExitKeepsTheWindowBoundsAndCaptionLevel) {
+    TSettingsStore::User().WriteString("Pos", "WndWidth", "640");
+    test::TRecordingWindow window;
+    TPaxidVW3& controller = Controller({"paxidvw", "/AUTOMATION"});
+    controller.CreateMainForm(&window);
+    EXPECT_EQ(controller.PageRoot().ThumbShowTextLevel(), -1) << "-1 stays -1 when embedded";
+    EXPECT_EQ(controller.Lang.FileName(), "") << "no language file in the program folder";
+    TExitSettings exit;
+    exit.WindowBounds = TWindowBounds{0, 0, 999, 999};
+    controller.DestroyMainForm(exit);
+    EXPECT_EQ(TSettingsStore::User().ReadString("Pos", "WndWidth"), "640");
+    EXPECT_EQ(TSettingsStore::User().ReadString("Language", "Language"), "");
+    EXPECT_EQ(TSettingsStore::User().ReadString("Settings", "PrintFitToPage"), "True");
+}
+
+}  // namespace
+}  // namespace paxid
