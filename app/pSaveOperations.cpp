@@ -117,18 +117,6 @@ private:
     int FOriginalPages = 0;
 };
 
-// Writes page pageNo of an image file as a file of that page alone, for
-// cabinets of part of a document.
-bool ExtractImagePage(const std::string& source, std::int32_t pageNo, const std::string& target) {
-    const std::string ext = ExtractFileExt(source);
-    if (SameContentType(ext, ".tif") || SameContentType(ext, ".tiff")) {
-        ConvertToTiff(source, pageNo, target, 0);
-    } else {
-        std::error_code error;
-        std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, error);
-    }
-    return FileExists(target);
-}
 
 }  // namespace
 

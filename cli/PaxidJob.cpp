@@ -303,19 +303,6 @@ nlohmann::ordered_json PageJson(int index, const TPageListObj& page) {
             {"level", page.Level}};
 }
 
-// Writes page pageNo of an image file into target as a file of that page
-// alone: a TIFF page becomes a one-page TIFF; the other image formats hold
-// one page, so the file itself is that page.
-bool ExtractImagePage(const std::string& source, std::int32_t pageNo, const std::string& target) {
-    const std::string ext = ExtractFileExt(source);
-    if (SameContentType(ext, ".tif") || SameContentType(ext, ".tiff")) {
-        ConvertToTiff(source, pageNo, target, 0);
-    } else {
-        std::error_code error;
-        std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, error);
-    }
-    return FileExists(target);
-}
 
 TDataCryptKeys KeysFor(const TOptions& options) {
     TDataCryptKeys keys = DefaultDataCryptKeys();

@@ -1,5 +1,6 @@
 #include "document/pPageConvert.h"
 
+#include "foundation/pContentTypes.h"
 #include "foundation/pFileUtils.h"
 #include "foundation/pLog.h"
 #include "platform/imaging/BitmapOperations.h"
@@ -168,6 +169,17 @@ bool CreateBlankImageFile(int bitsPerPixel, std::string& fileName, int jpegQuali
     const bool bitonal = bitsPerPixel == 1;
     return SaveBitmap(fileName, blank, bitonal ? kFormatTiffG4 : kFormatTiffJpeg, bitsPerPixel,
                       bitonal ? 0 : jpegQuality, 0) == kImagingSuccess;
+}
+
+bool ExtractImagePage(const std::string& source, std::int32_t pageNo, const std::string& target) {
+    const std::string ext = ExtractFileExt(source);
+    if (SameContentType(ext, ".tif") || SameContentType(ext, ".tiff")) {
+        ConvertToTiff(source, pageNo, target, 0);
+    } else {
+        std::error_code error;
+        std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing, error);
+    }
+    return FileExists(target);
 }
 
 }  // namespace paxid

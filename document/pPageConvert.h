@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace paxid {
@@ -27,6 +28,12 @@ void ConvertToPdf(const std::string& sourceFile, int pageNo, const std::string& 
                   TSaveSession* session = nullptr);
 void ConvertPage(const std::string& sourceFile, int pageNo, const std::string& destFile, int format, int quality,
                  TSaveSession* session = nullptr);
+
+// Writes page pageNo (1-based) of an image file into target as a file of
+// that page alone, for cabinets of part of a document: a TIFF page becomes a
+// one-page TIFF; the other image formats hold one page, so the file itself is
+// copied. True when target exists afterwards.
+bool ExtractImagePage(const std::string& source, std::int32_t pageNo, const std::string& target);
 
 // Writes a new 32 x 32 white page of bitsPerPixel into a temporary ".tif" file:
 // group 4 for 1 bit, else JPEG-compressed with jpegQuality. fileName receives
