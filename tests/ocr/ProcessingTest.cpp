@@ -78,9 +78,23 @@ std::vector<TOperation> Operations() {
         {"HistogramContrast", HistogramContrast, 0, 1000, false},
         {"Emboss", [](TBitmap& b, int depth) { return Emboss(b, 2, depth); }, 0, 300, false},
         {"Noise", [](TBitmap& b, int amount) { return AddNoise(b, amount); }, 0, 200, false},
-        {"Intensity", [](TBitmap& b, int low) { return StretchIntensity(b, low, 255 - low); }, 0, 40, false},
-        {"Size", [](TBitmap& b, int grow) { return ResizeBitmap(b, b.Width() + grow, b.Height() + grow); }, 0, 7,
-         true},
+        {"Intensity",
+         [](TBitmap& b, int low) {
+             // 255 - low in 64 bits: the extreme cases pass INT_MIN and INT_MAX.
+             const long long high = std::clamp(255LL - low, static_cast<long long>(INT_MIN),
+                                               static_cast<long long>(INT_MAX));
+             return StretchIntensity(b, low, static_cast<int>(high));
+         },
+         0, 40, false},
+        {"Size",
+         [](TBitmap& b, int grow) {
+             const auto grown = [grow](int side) {
+                 return static_cast<int>(std::clamp(static_cast<long long>(side) + grow,
+                                                    static_cast<long long>(INT_MIN), static_cast<long long>(INT_MAX)));
+             };
+             return ResizeBitmap(b, grown(b.Width()), grown(b.Height()));
+         },
+         0, 7, true},
         {"Rotate", RotateByAngle, 0, 9000, true},
         {"RotateFullTurn", RotateByAngle, 36000, 4500, true},
         {"Shear", ShearByAngle, 0, 1500, true},
