@@ -245,16 +245,16 @@ int RunProcess(int argc, char** argv, std::ostream& err) {
         err << kUsage;
         return kExitUsage;
     }
-    const std::string_view spec = argv[2];
-    const std::size_t equals = spec.find('=');
-    const std::string_view name = spec.substr(0, equals);
+    const std::string_view request = argv[2];
+    const std::size_t equals = request.find('=');
+    const std::string_view name = request.substr(0, equals);
     const auto found = ProcessOperations().find(name);
     if (found == ProcessOperations().end()) {
         err << "paxid: unknown operation " << name << "\n";
         return kExitUsage;
     }
     const std::optional<std::vector<int>> values =
-        equals == std::string_view::npos ? std::vector<int>() : ParseList(spec.substr(equals + 1));
+        equals == std::string_view::npos ? std::vector<int>() : ParseList(request.substr(equals + 1));
     const TProcessOperation& operation = found->second;
     if (!values || values->size() < operation.MinValues || values->size() > operation.MaxValues) {
         err << "paxid: " << name << " takes " << operation.MinValues << " value(s)\n";
