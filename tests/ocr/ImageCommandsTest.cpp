@@ -11,30 +11,12 @@
 namespace paxid {
 namespace {
 
-struct TRun {
-    int ExitCode = -1;
-    std::string Out;
-};
+using TRun = test::TCommandRun;
 
 // Runs paxid end to end in a scratch folder with settings of its own.
 class ImageCommandsTest : public ::testing::Test {
 protected:
-    TRun Paxid(const std::string& arguments) const {
-        const std::string command = "cd '" + FFolder.Path() + "' && PAXID_CONFIG_DIR='" + (FFolder / "config") +
-                                    "' PAXID_TEMP_DIR='" + (FFolder / "tmp") + "' " + PAXID_BINARY + " " +
-                                    arguments + " 2>/dev/null";
-        TRun run;
-        if (FILE* pipe = ::popen(command.c_str(), "r")) {
-            char buffer[4096];
-            std::size_t got = 0;
-            while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
-                run.Out.append(buffer, got);
-            }
-            const int status = ::pclose(pipe);
-            run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        }
-        return run;
-    }
+    TRun Paxid(const std::string& arguments) const { return test::RunPaxidIn(FFolder, PAXID_BINARY, arguments); }
 
     // Two lines of text, far apart, on a 300-dpi page written as page.tif.
     void RenderPage() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -72,6 +73,34 @@ inline std::string ReadFile(const std::string& path) {
 inline int RunCommand(const std::string& command) {
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// What a command printed on standard output and how it exited.
+struct TCommandRun {
+    int ExitCode = -1;
+    std::string Out;
+};
+
+inline TCommandRun RunCapturingOutput(const std::string& command) {
+    TCommandRun run;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) {
+            run.Out.append(buffer, got);
+        }
+        const int status = ::pclose(pipe);
+        run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return run;
+}
+
+// Runs the paxid tool inside folder, with settings and a temporary folder of
+// its own there; standard error is dropped.
+inline TCommandRun RunPaxidIn(const TScratchFolder& folder, const std::string& binary, const std::string& arguments) {
+    return RunCapturingOutput("cd '" + folder.Path() + "' && PAXID_CONFIG_DIR='" + (folder / "config") +
+                              "' PAXID_TEMP_DIR='" + (folder / "tmp") + "' " + binary + " " + arguments +
+                              " 2>/dev/null");
 }
 
 }  // namespace paxid::test
