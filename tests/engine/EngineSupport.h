@@ -32,17 +32,6 @@ inline TPageListObj& AddSource(TPageRoot& root, const std::string& name) {
     return node;
 }
 
-// Makes an image file with ImageMagick itself (not a stand-in earlier on PATH).
-inline void MakeImage(const std::string& path, int pages = 1, const std::string& extra = "") {
-    std::string command = "/usr/bin/convert";
-    for (int page = 0; page < pages; ++page) {
-        command += " -size 120x160 xc:white -fill black -draw 'rectangle 10,10 " + std::to_string(30 + page * 10) +
-                   ",40'";
-    }
-    command += " " + extra + " '" + path + "' 2>/dev/null";
-    RunCommand(command);
-}
-
 // A real HTTP server on 127.0.0.1 with a free port, serving on its own thread.
 class THttpServer {
 public:

@@ -75,6 +75,17 @@ inline int RunCommand(const std::string& command) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Makes an image file with ImageMagick itself (not a stand-in earlier on PATH).
+inline void MakeImage(const std::string& path, int pages = 1, const std::string& extra = "") {
+    std::string command = "/usr/bin/convert";
+    for (int page = 0; page < pages; ++page) {
+        command += " -size 120x160 xc:white -fill black -draw 'rectangle 10,10 " + std::to_string(30 + page * 10) +
+                   ",40'";
+    }
+    command += " " + extra + " '" + path + "' 2>/dev/null";
+    RunCommand(command);
+}
+
 // What a command printed on standard output and how it exited.
 struct TCommandRun {
     int ExitCode = -1;
