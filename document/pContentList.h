@@ -34,9 +34,7 @@ public:
         // Visits the pages in order.
         template <class F>
         void ForEach(F&& visit) const {
-            for (auto* link = FList.FItems.First(); link != nullptr; link = TRankedList<TPageListObj>::Next(link)) {
-                visit(*link->Item);
-            }
+            FList.FItems.ForEach(visit);
         }
 
     private:

@@ -364,8 +364,7 @@ void TPageRoot::DeleteTemporaryFiles() {
         return;
     }
     // Another viewer lives: only this document's own files go.
-    for (auto* link = FlatList.First(); link != nullptr; link = TRankedList<TPageListObj>::Next(link)) {
-        const TPageListObj& node = *link->Item;
+    FlatList.ForEach([&](const TPageListObj& node) {
         for (const std::string* name : {&node.URLName, &node.FileName, &node.CacheName, &node.TempFile}) {
             const std::string fileName = ExtractFileName(*name);
             if (HasTempPrefix(fileName)) {
@@ -377,7 +376,7 @@ void TPageRoot::DeleteTemporaryFiles() {
             HasTempPrefix(std::string_view(node.Folder).substr(folder.size()))) {
             RemoveQuietly(node.Folder);
         }
-    }
+    });
 }
 
 bool TPageRoot::Clear() {
@@ -418,9 +417,7 @@ TPageListObj* TPageRoot::Nodes(int index) const {
 
 int TPageRoot::CompletedCount() const {
     int completed = 0;
-    for (auto* link = FlatList.First(); link != nullptr; link = TRankedList<TPageListObj>::Next(link)) {
-        completed += link->Item->Completed ? 1 : 0;
-    }
+    FlatList.ForEach([&](const TPageListObj& node) { completed += node.Completed ? 1 : 0; });
     return completed;
 }
 

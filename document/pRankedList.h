@@ -1,36 +1,113 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace paxid {
+
+template <class T>
+struct TRankBlock;
 
 // The hook an item carries to be in one TRankedList. An item that must be in
 // several lists carries one hook per list.
 template <class T>
 struct TRankLink {
     T* Item = nullptr;
-    TRankLink* Left = nullptr;
-    TRankLink* Right = nullptr;
-    TRankLink* Parent = nullptr;
-    std::uint32_t Priority = 0;
-    std::uint32_t Size = 0;         // items in this subtree
-    std::uint32_t MarkedCount = 0;  // marked items in this subtree
+    TRankBlock<T>* Block = nullptr;  // the block holding the hook while it is linked
+    // Where the hook was last seen in its block: a hint, which insertions and
+    // removals before it in the same block leave a few places off.
+    mutable std::uint32_t Offset = 0;
     bool Marked = false;
     bool Linked = false;
 };
 
-// A sequence of items that does not own them, kept as an implicit treap over
-// the items' own hooks: insertion at a position, removal, access by position,
-// the position of an item and the number of marked items before it all cost
-// O(log n). The page tree inserts children in the middle of its depth-first
-// list all the time; a plain array would make that quadratic.
+// A run of consecutive hooks of a TRankedList. The marks are mirrored here so
+// that counting them reads one small array instead of every item.
+template <class T>
+struct TRankBlock {
+    std::vector<TRankLink<T>*> Links;
+    std::vector<std::uint8_t> Marks;
+    std::size_t MarkedCount = 0;
+    std::size_t Index = 0;  // position among the list's blocks
+};
+
+// Sums over the blocks' sizes (or marks): prefix sums, point updates and the
+// block holding a position, each O(log blocks), in one contiguous array.
+class TBlockSums {
+public:
+    void Build(const std::vector<std::size_t>& values) {
+        FTree.assign(values.size() + 1, 0);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            FTree[i + 1] += values[i];
+            const std::size_t up = (i + 1) + ((i + 1) & (~(i + 1) + 1));
+            if (up < FTree.size()) {
+                FTree[up] += FTree[i + 1];
+            }
+        }
+        FHighBit = 1;
+        while (FHighBit * 2 < FTree.size()) {
+            FHighBit *= 2;
+        }
+    }
+
+    void Add(std::size_t block, std::ptrdiff_t delta) {
+        for (std::size_t i = block + 1; i < FTree.size(); i += i & (~i + 1)) {
+            FTree[i] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(FTree[i]) + delta);
+        }
+    }
+
+    // The sum over the blocks before block.
+    std::size_t Before(std::size_t block) const {
+        std::size_t sum = 0;
+        for (std::size_t i = block; i > 0; i -= i & (~i + 1)) {
+            sum += FTree[i];
+        }
+        return sum;
+    }
+
+    // The last block whose preceding sum is at most position, and position's
+    // offset inside it; with sizes as values, the block holding position
+    // (empty blocks are never chosen while position < the total).
+    std::size_t Find(std::size_t position, std::size_t& offset) const {
+        std::size_t block = 0;
+        for (std::size_t step = FHighBit; step > 0; step /= 2) {
+            if (block + step < FTree.size() && FTree[block + step] <= position) {
+                block += step;
+                position -= FTree[block];
+            }
+        }
+        offset = position;
+        return block;
+    }
+
+private:
+    std::vector<std::size_t> FTree;  // Fenwick tree, 1-based
+    std::size_t FHighBit = 1;
+};
+
+// A sequence of items that does not own them: insertion at a position,
+// removal, access by position, the position of an item and the number of
+// marked items before it. The page tree inserts children in the middle of its
+// depth-first list all the time; a plain array would make that quadratic.
+//
+// The hooks are kept in blocks of at most MaxBlock consecutive pointers, with
+// the blocks' sizes and marks summed in two small Fenwick trees. An operation
+// costs O(log blocks) plus a scan or shift inside one block, and touches no
+// other item than its own: a list of a million nodes costs about as much per
+// operation as one of ten thousand (a balanced tree over the items themselves
+// pays a cache miss per level once the items no longer fit the cache).
 //
 // Not thread-safe; the owner serialises access.
-template <class T>
+template <class T, std::size_t MaxBlock = 512>
 class TRankedList {
+    static_assert(MaxBlock >= 4, "blocks split in halves");
+
 public:
     using TLink = TRankLink<T>;
+    using TBlock = TRankBlock<T>;
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
     TRankedList() = default;
@@ -38,8 +115,8 @@ public:
     TRankedList& operator=(const TRankedList&) = delete;
     ~TRankedList() { Clear(); }
 
-    std::size_t Count() const { return SizeOf(FRoot); }
-    std::size_t MarkedCount() const { return FRoot == nullptr ? 0 : FRoot->MarkedCount; }
+    std::size_t Count() const { return FCount; }
+    std::size_t MarkedCount() const { return FMarkedCount; }
 
     // Inserts the hook's item before position index (at the end when index >= Count).
     // A hook that is already linked is left where it is; returns false then.
@@ -47,18 +124,28 @@ public:
         if (link.Linked) {
             return false;
         }
-        link.Left = link.Right = link.Parent = nullptr;
-        link.Priority = NextPriority();
-        link.Linked = true;
-        Update(&link);
-        if (index > Count()) {
-            index = Count();
+        if (FBlocks.empty()) {
+            FBlocks.push_back(std::make_unique<TBlock>());
+            Rebuild();
         }
-        TLink* left = nullptr;
-        TLink* right = nullptr;
-        Split(FRoot, index, left, right);
-        FRoot = Merge(Merge(left, &link), right);
-        FRoot->Parent = nullptr;
+        std::size_t offset = 0;
+        const std::size_t blockIndex = index >= FCount ? LastBlock(offset) : FSizes.Find(index, offset);
+        TBlock& block = *FBlocks[blockIndex];
+        block.Links.insert(block.Links.begin() + static_cast<std::ptrdiff_t>(offset), &link);
+        block.Marks.insert(block.Marks.begin() + static_cast<std::ptrdiff_t>(offset), link.Marked ? 1 : 0);
+        link.Block = &block;
+        link.Offset = static_cast<std::uint32_t>(offset);
+        link.Linked = true;
+        ++FCount;
+        FSizes.Add(blockIndex, 1);
+        if (link.Marked) {
+            ++block.MarkedCount;
+            ++FMarkedCount;
+            FMarks.Add(blockIndex, 1);
+        }
+        if (block.Links.size() > MaxBlock) {
+            SplitBlock(blockIndex);
+        }
         return true;
     }
 
@@ -67,41 +154,33 @@ public:
         if (!link.Linked) {
             return;
         }
-        TLink* parent = link.Parent;
-        TLink* merged = Merge(link.Left, link.Right);
-        if (merged != nullptr) {
-            merged->Parent = parent;
+        TBlock& block = *link.Block;
+        const std::size_t offset = OffsetOf(link);
+        block.Links.erase(block.Links.begin() + static_cast<std::ptrdiff_t>(offset));
+        block.Marks.erase(block.Marks.begin() + static_cast<std::ptrdiff_t>(offset));
+        --FCount;
+        FSizes.Add(block.Index, -1);
+        if (link.Marked) {
+            --block.MarkedCount;
+            --FMarkedCount;
+            FMarks.Add(block.Index, -1);
         }
-        if (parent == nullptr) {
-            FRoot = merged;
-        } else if (parent->Left == &link) {
-            parent->Left = merged;
-        } else {
-            parent->Right = merged;
-        }
-        for (TLink* node = parent; node != nullptr; node = node->Parent) {
-            Update(node);
-        }
-        link.Left = link.Right = link.Parent = nullptr;
+        link.Block = nullptr;
         link.Linked = false;
-        link.Size = link.MarkedCount = 0;
+        // Removals leave blocks thin or empty; once they are a quarter full on
+        // average the list is packed again, which keeps the cost per removal O(1).
+        if (FBlocks.size() > 4 + FCount * 4 / MaxBlock) {
+            Repack();
+        }
     }
 
     // The item at position index; nullptr outside 0..Count-1.
     T* At(std::size_t index) const {
-        TLink* node = FRoot;
-        while (node != nullptr) {
-            const std::size_t leftSize = SizeOf(node->Left);
-            if (index < leftSize) {
-                node = node->Left;
-            } else if (index == leftSize) {
-                return node->Item;
-            } else {
-                index -= leftSize + 1;
-                node = node->Right;
-            }
+        if (index >= FCount) {
+            return nullptr;
         }
-        return nullptr;
+        std::size_t offset = 0;
+        return FBlocks[FSizes.Find(index, offset)]->Links[offset]->Item;
     }
 
     // Position of the hook's item; npos when it is not linked.
@@ -109,13 +188,7 @@ public:
         if (!link.Linked) {
             return npos;
         }
-        std::size_t index = SizeOf(link.Left);
-        for (const TLink* node = &link; node->Parent != nullptr; node = node->Parent) {
-            if (node->Parent->Right == node) {
-                index += SizeOf(node->Parent->Left) + 1;
-            }
-        }
-        return index;
+        return FSizes.Before(link.Block->Index) + OffsetOf(link);
     }
 
     // Marked items ahead of the hook's item; MarkedCount() when it is not linked.
@@ -123,13 +196,10 @@ public:
         if (!link.Linked) {
             return MarkedCount();
         }
-        std::size_t marked = MarkedOf(link.Left);
-        for (const TLink* node = &link; node->Parent != nullptr; node = node->Parent) {
-            if (node->Parent->Right == node) {
-                marked += MarkedOf(node->Parent->Left) + (node->Parent->Marked ? 1 : 0);
-            }
-        }
-        return marked;
+        const auto& marks = link.Block->Marks;
+        return FMarks.Before(link.Block->Index) +
+               static_cast<std::size_t>(
+                   std::count(marks.begin(), marks.begin() + static_cast<std::ptrdiff_t>(OffsetOf(link)), 1));
     }
 
     // Marks or unmarks a hook; an unlinked hook keeps the mark for its insertion.
@@ -141,109 +211,117 @@ public:
         if (!link.Linked) {
             return;
         }
-        for (TLink* node = &link; node != nullptr; node = node->Parent) {
-            Update(node);
-        }
+        link.Block->Marks[OffsetOf(link)] = marked ? 1 : 0;
+        link.Block->MarkedCount = marked ? link.Block->MarkedCount + 1 : link.Block->MarkedCount - 1;
+        FMarkedCount = marked ? FMarkedCount + 1 : FMarkedCount - 1;
+        FMarks.Add(link.Block->Index, marked ? 1 : -1);
     }
 
     // Unlinks every hook.
     void Clear() {
-        UnlinkSubtree(FRoot);
-        FRoot = nullptr;
-    }
-
-    // In-order walk: the first hook and the one after a given hook.
-    TLink* First() const {
-        TLink* node = FRoot;
-        while (node != nullptr && node->Left != nullptr) {
-            node = node->Left;
-        }
-        return node;
-    }
-
-    static TLink* Next(const TLink* link) {
-        if (link->Right != nullptr) {
-            TLink* node = link->Right;
-            while (node->Left != nullptr) {
-                node = node->Left;
+        for (const auto& block : FBlocks) {
+            for (TLink* link : block->Links) {
+                link->Block = nullptr;
+                link->Linked = false;
             }
-            return node;
         }
-        const TLink* node = link;
-        while (node->Parent != nullptr && node->Parent->Right == node) {
-            node = node->Parent;
+        FBlocks.clear();
+        FCount = FMarkedCount = 0;
+        Rebuild();
+    }
+
+    // Visits every item in order; visit must not change the list.
+    template <class F>
+    void ForEach(F&& visit) const {
+        for (const auto& block : FBlocks) {
+            for (TLink* link : block->Links) {
+                visit(*link->Item);
+            }
         }
-        return node->Parent;
     }
 
 private:
-    static std::size_t SizeOf(const TLink* node) { return node == nullptr ? 0 : node->Size; }
-    static std::size_t MarkedOf(const TLink* node) { return node == nullptr ? 0 : node->MarkedCount; }
-
-    static void Update(TLink* node) {
-        node->Size = static_cast<std::uint32_t>(1 + SizeOf(node->Left) + SizeOf(node->Right));
-        node->MarkedCount =
-            static_cast<std::uint32_t>((node->Marked ? 1 : 0) + MarkedOf(node->Left) + MarkedOf(node->Right));
-        if (node->Left != nullptr) {
-            node->Left->Parent = node;
+    // The hook's place in its block, searched outwards from where it was last
+    // seen: edits of the block move it by as many places as were made before it.
+    static std::size_t OffsetOf(const TLink& link) {
+        const auto& links = link.Block->Links;
+        const std::size_t size = links.size();
+        const std::size_t hint = std::min<std::size_t>(link.Offset, size - 1);
+        for (std::size_t distance = 0; distance < size; ++distance) {
+            if (hint + distance < size && links[hint + distance] == &link) {
+                link.Offset = static_cast<std::uint32_t>(hint + distance);
+                return hint + distance;
+            }
+            if (distance <= hint && links[hint - distance] == &link) {
+                link.Offset = static_cast<std::uint32_t>(hint - distance);
+                return hint - distance;
+            }
         }
-        if (node->Right != nullptr) {
-            node->Right->Parent = node;
-        }
+        return size;  // not reached: a linked hook is in its block
     }
 
-    // Splits the subtree into its first count items and the rest.
-    static void Split(TLink* node, std::size_t count, TLink*& left, TLink*& right) {
-        if (node == nullptr) {
-            left = right = nullptr;
-            return;
-        }
-        if (SizeOf(node->Left) < count) {
-            Split(node->Right, count - SizeOf(node->Left) - 1, node->Right, right);
-            left = node;
-        } else {
-            Split(node->Left, count, left, node->Left);
-            right = node;
-        }
-        Update(node);
-        node->Parent = nullptr;
+    std::size_t LastBlock(std::size_t& offset) const {
+        offset = FBlocks.back()->Links.size();
+        return FBlocks.size() - 1;
     }
 
-    static TLink* Merge(TLink* left, TLink* right) {
-        if (left == nullptr || right == nullptr) {
-            return left != nullptr ? left : right;
+    // Moves the second half of a full block into a new block after it.
+    void SplitBlock(std::size_t blockIndex) {
+        TBlock& full = *FBlocks[blockIndex];
+        auto second = std::make_unique<TBlock>();
+        const auto half = static_cast<std::ptrdiff_t>(full.Links.size() / 2);
+        second->Links.assign(full.Links.begin() + half, full.Links.end());
+        second->Marks.assign(full.Marks.begin() + half, full.Marks.end());
+        full.Links.resize(static_cast<std::size_t>(half));
+        full.Marks.resize(static_cast<std::size_t>(half));
+        second->MarkedCount = static_cast<std::size_t>(std::count(second->Marks.begin(), second->Marks.end(), 1));
+        full.MarkedCount -= second->MarkedCount;
+        for (std::size_t i = 0; i < second->Links.size(); ++i) {
+            second->Links[i]->Block = second.get();
+            second->Links[i]->Offset = static_cast<std::uint32_t>(i);
         }
-        if (left->Priority > right->Priority) {
-            left->Right = Merge(left->Right, right);
-            Update(left);
-            return left;
-        }
-        right->Left = Merge(left, right->Left);
-        Update(right);
-        return right;
+        FBlocks.insert(FBlocks.begin() + static_cast<std::ptrdiff_t>(blockIndex) + 1, std::move(second));
+        Rebuild();
     }
 
-    static void UnlinkSubtree(TLink* node) {
-        while (node != nullptr) {
-            UnlinkSubtree(node->Left);
-            TLink* right = node->Right;
-            node->Left = node->Right = node->Parent = nullptr;
-            node->Linked = false;
-            node->Size = node->MarkedCount = 0;
-            node = right;
+    // Packs every hook into half-full blocks.
+    void Repack() {
+        std::vector<std::unique_ptr<TBlock>> packed;
+        for (const auto& block : FBlocks) {
+            for (std::size_t i = 0; i < block->Links.size(); ++i) {
+                if (packed.empty() || packed.back()->Links.size() >= MaxBlock / 2) {
+                    packed.push_back(std::make_unique<TBlock>());
+                }
+                TLink* link = block->Links[i];
+                link->Offset = static_cast<std::uint32_t>(packed.back()->Links.size());
+                packed.back()->Links.push_back(link);
+                packed.back()->Marks.push_back(block->Marks[i]);
+                packed.back()->MarkedCount += block->Marks[i];
+                link->Block = packed.back().get();
+            }
         }
+        FBlocks = std::move(packed);
+        Rebuild();
     }
 
-    std::uint32_t NextPriority() {
-        // xorshift: priorities only need to look random to keep the tree balanced.
-        FSeed ^= FSeed << 13;
-        FSeed ^= FSeed >> 7;
-        FSeed ^= FSeed << 17;
-        return static_cast<std::uint32_t>(FSeed >> 16);
+    // Renumbers the blocks and sums their sizes and marks anew.
+    void Rebuild() {
+        std::vector<std::size_t> sizes(FBlocks.size());
+        std::vector<std::size_t> marks(FBlocks.size());
+        for (std::size_t i = 0; i < FBlocks.size(); ++i) {
+            FBlocks[i]->Index = i;
+            sizes[i] = FBlocks[i]->Links.size();
+            marks[i] = FBlocks[i]->MarkedCount;
+        }
+        FSizes.Build(sizes);
+        FMarks.Build(marks);
     }
 
-    TLink* FRoot = nullptr;
-    std::uint64_t FSeed = 0x9E3779B97F4A7C15ull;
+    std::vector<std::unique_ptr<TBlock>> FBlocks;
+    TBlockSums FSizes;
+    TBlockSums FMarks;
+    std::size_t FCount = 0;
+    std::size_t FMarkedCount = 0;
 };
 
 }  // namespace paxid

@@ -16,8 +16,10 @@ struct TItem {
 };
 
 // Drives the list and a plain vector with the same random operations and
-// compares every answer.
-TEST(RankedList, AgreesWithAPlainSequenceUnderRandomEdits) {
+// compares every answer. Small blocks make splits and repacking frequent.
+template <std::size_t MaxBlock>
+void CompareWithPlainSequence(unsigned seed) {
+    SCOPED_TRACE("blocks of " + std::to_string(MaxBlock) + ", seed " + std::to_string(seed));
     constexpr int kItems = 3000;
     std::vector<std::unique_ptr<TItem>> items;
     for (int i = 0; i < kItems; ++i) {
@@ -25,9 +27,9 @@ TEST(RankedList, AgreesWithAPlainSequenceUnderRandomEdits) {
         items.back()->Id = i;
         items.back()->Link.Item = items.back().get();
     }
-    TRankedList<TItem> list;
+    TRankedList<TItem, MaxBlock> list;
     std::vector<TItem*> model;
-    std::mt19937 random(12345);
+    std::mt19937 random(seed);
     const auto check = [&] {
         ASSERT_EQ(list.Count(), model.size());
         std::size_t marked = 0;
@@ -40,15 +42,14 @@ TEST(RankedList, AgreesWithAPlainSequenceUnderRandomEdits) {
         ASSERT_EQ(list.MarkedCount(), marked);
         ASSERT_EQ(list.At(model.size()), nullptr);
         std::size_t walked = 0;
-        for (auto* link = list.First(); link != nullptr; link = TRankedList<TItem>::Next(link)) {
-            ASSERT_EQ(link->Item, model[walked++]);
-        }
+        list.ForEach([&](TItem& item) { EXPECT_EQ(&item, model[walked++]); });
         ASSERT_EQ(walked, model.size());
     };
-    for (int step = 0; step < 6000; ++step) {
+    // Growth first, then mostly removals, so that the list grows and thins out.
+    for (int step = 0; step < 12000; ++step) {
         TItem& item = *items[random() % kItems];
         const int operation = static_cast<int>(random() % 10);
-        if (operation < 5 && !item.Link.Linked) {
+        if (operation < (step < 6000 ? 5 : 2) && !item.Link.Linked) {
             const std::size_t at = random() % (model.size() + 1);
             ASSERT_TRUE(list.Insert(at, item.Link));
             model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), &item);
@@ -63,6 +64,12 @@ TEST(RankedList, AgreesWithAPlainSequenceUnderRandomEdits) {
         }
     }
     check();
+}
+
+TEST(RankedList, AgreesWithAPlainSequenceUnderRandomEdits) {
+    CompareWithPlainSequence<4>(1);
+    CompareWithPlainSequence<16>(2);
+    CompareWithPlainSequence<512>(12345);
 }
 
 TEST(RankedList, UnlinkedHooksAnswerSafely) {
