@@ -41,10 +41,10 @@ public:
     void Build(const std::vector<std::size_t>& values) {
         FTree.assign(values.size() + 1, 0);
         for (std::size_t i = 0; i < values.size(); ++i) {
-            FTree[i + 1] += values[i];
-            const std::size_t up = (i + 1) + ((i + 1) & (~(i + 1) + 1));
-            if (up < FTree.size()) {
-                FTree[up] += FTree[i + 1];
+            const std::size_t node = i + 1;
+            FTree[node] += values[i];
+            if (const std::size_t up = node + LowBit(node); up < FTree.size()) {
+                FTree[up] += FTree[node];
             }
         }
         FHighBit = 1;
@@ -54,7 +54,7 @@ public:
     }
 
     void Add(std::size_t block, std::ptrdiff_t delta) {
-        for (std::size_t i = block + 1; i < FTree.size(); i += i & (~i + 1)) {
+        for (std::size_t i = block + 1; i < FTree.size(); i += LowBit(i)) {
             FTree[i] = static_cast<std::size_t>(static_cast<std::ptrdiff_t>(FTree[i]) + delta);
         }
     }
@@ -62,7 +62,7 @@ public:
     // The sum over the blocks before block.
     std::size_t Before(std::size_t block) const {
         std::size_t sum = 0;
-        for (std::size_t i = block; i > 0; i -= i & (~i + 1)) {
+        for (std::size_t i = block; i > 0; i -= LowBit(i)) {
             sum += FTree[i];
         }
         return sum;
@@ -84,6 +84,8 @@ public:
     }
 
 private:
+    static std::size_t LowBit(std::size_t i) { return i & (~i + 1); }
+
     std::vector<std::size_t> FTree;  // Fenwick tree, 1-based
     std::size_t FHighBit = 1;
 };
