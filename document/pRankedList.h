@@ -127,7 +127,7 @@ public:
             return false;
         }
         if (FBlocks.empty()) {
-            FBlocks.push_back(std::make_unique<TBlock>());
+            FBlocks.push_back(NewBlock());
             Rebuild();
         }
         std::size_t offset = 0;
@@ -262,6 +262,15 @@ private:
         return size;  // not reached: a linked hook is in its block
     }
 
+    // Blocks are allocated at their full size once: a block only grows, by
+    // one hook at a time, until it splits.
+    static std::unique_ptr<TBlock> NewBlock() {
+        auto block = std::make_unique<TBlock>();
+        block->Links.reserve(MaxBlock + 1);
+        block->Marks.reserve(MaxBlock + 1);
+        return block;
+    }
+
     std::size_t LastBlock(std::size_t& offset) const {
         offset = FBlocks.back()->Links.size();
         return FBlocks.size() - 1;
@@ -270,7 +279,7 @@ private:
     // Moves the second half of a full block into a new block after it.
     void SplitBlock(std::size_t blockIndex) {
         TBlock& full = *FBlocks[blockIndex];
-        auto second = std::make_unique<TBlock>();
+        auto second = NewBlock();
         const auto half = static_cast<std::ptrdiff_t>(full.Links.size() / 2);
         second->Links.assign(full.Links.begin() + half, full.Links.end());
         second->Marks.assign(full.Marks.begin() + half, full.Marks.end());
@@ -292,7 +301,7 @@ private:
         for (const auto& block : FBlocks) {
             for (std::size_t i = 0; i < block->Links.size(); ++i) {
                 if (packed.empty() || packed.back()->Links.size() >= MaxBlock / 2) {
-                    packed.push_back(std::make_unique<TBlock>());
+                    packed.push_back(NewBlock());
                 }
                 TLink* link = block->Links[i];
                 link->Offset = static_cast<std::uint32_t>(packed.back()->Links.size());
