@@ -1,5 +1,6 @@
 #include "app/pLang.h"
 
+#include "foundation/pConversions.h"
 #include "foundation/pFileUtils.h"
 #include "foundation/pLog.h"
 #include "platform/programdir/ProgramDir.h"
@@ -107,13 +108,6 @@ std::string ReadWholeFile(const std::string& path, bool& ok) {
     std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     ok = !file.bad();
     return bytes;
-}
-
-std::string ToLower(std::string_view text) {
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lower;
 }
 
 }  // namespace
@@ -261,7 +255,7 @@ std::vector<std::string> LanguageFiles() {
             std::error_code error;
             for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
                 const std::string name = entry.path().filename().string();
-                if (name.size() > 4 && ToLower(name.substr(name.size() - 4)) == ".lng" &&
+                if (name.size() > 4 && LowerASCII(name.substr(name.size() - 4)) == ".lng" &&
                     entry.is_regular_file(error) && seen.insert(name).second) {
                     files.push_back(entry.path().string());
                 }

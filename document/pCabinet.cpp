@@ -2,6 +2,7 @@
 
 #include "document/pPageRoot.h"
 #include "foundation/pContentTypes.h"
+#include "foundation/pConversions.h"
 #include "foundation/pFileUtils.h"
 #include "foundation/pLog.h"
 #include "platform/posix/FileDescriptor.h"
@@ -59,13 +60,6 @@ private:
     std::vector<std::string> FFiles;
 };
 
-std::string LowerCase(std::string_view text) {
-    std::string result(text);
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); });
-    return result;
-}
-
 // The compression tag of a TIFF file's first page: 1 is uncompressed, 0 when it
 // cannot be read.
 unsigned TiffCompression(const std::string& path) {
@@ -112,7 +106,7 @@ bool IsAlreadyCompressed(const std::string& path) {
     static const std::set<std::string> kCompressedExtensions = {
         ".jpg", ".jpeg", ".jpe", ".png", ".gif", ".pdf", ".jbg", ".jbig", ".webp", ".zip",
         ".paxidcab", ".gz", ".docx", ".xlsx", ".pptx", ".odt", ".ods", ".odp", ".mp3", ".mp4"};
-    const std::string ext = LowerCase(ExtractFileExt(path));
+    const std::string ext = LowerASCII(ExtractFileExt(path));
     if (ext == ".tif" || ext == ".tiff") {
         return TiffCompression(path) > 1;
     }

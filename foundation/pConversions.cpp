@@ -38,6 +38,16 @@ const TLocaleNumber* FindLocale(std::string_view name) {
 
 }  // namespace
 
+std::string LowerASCII(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return lower;
+}
+
 bool IsEmptyRect(const TRect& rect) {
     return rect.Left == 0 && rect.Top == 0 && rect.Right == 0 && rect.Bottom == 0;
 }

@@ -18,6 +18,10 @@ bool IsEmptyRect(const TRect& rect);
 // "Left / Top / Right / Bottom" in decimal.
 std::string RectToText(const TRect& rect);
 
+// The text with A-Z turned into a-z and every other byte as it is: file names,
+// schemes and host names compare this way whatever the user's locale.
+std::string LowerASCII(std::string_view text);
+
 // The Windows locale number of the user's locale (LC_ALL, else LC_CTYPE,
 // else LANG) as decimal text; "1033" when it is unknown.
 std::string UserLCIDText();

@@ -1,5 +1,7 @@
 #include "foundation/pURLUtils.h"
 
+#include "foundation/pConversions.h"
+
 #include <algorithm>
 
 namespace paxid {
@@ -7,16 +9,6 @@ namespace paxid {
 namespace {
 
 constexpr std::string_view kSchemeEnd = "://";
-
-std::string LowerASCII(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
-}
 
 }  // namespace
 

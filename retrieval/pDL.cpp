@@ -1,6 +1,7 @@
 #include "retrieval/pDL.h"
 
 #include "foundation/pContentTypes.h"
+#include "foundation/pConversions.h"
 #include "foundation/pFileUtils.h"
 #include "foundation/pLog.h"
 #include "foundation/pURLUtils.h"
@@ -57,16 +58,6 @@ bool IsOneOf(const std::array<std::string_view, N>& types, std::string_view type
 
 bool IsURL(std::string_view name) {
     return name.rfind("http://", 0) == 0 || name.rfind("https://", 0) == 0 || name.rfind("ftp://", 0) == 0;
-}
-
-std::string LowerASCII(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return lower;
 }
 
 }  // namespace

@@ -229,15 +229,9 @@ bool TOcrEngine::SegmentPage() {
         return false;
     }
     try {
-        FSegments.clear();
-        FProcessedTexts.clear();
-        if (!FState->ImageIsPage) {
-            if (!SetEngineImage(FState->Page)) {
-                return false;
-            }
-            FState->ImageIsPage = true;
+        if (!BeginWholePage()) {
+            return false;
         }
-        FState->Api->SetPageSegMode(tesseract::PSM_AUTO);
         std::unique_ptr<tesseract::PageIterator> blocks(FState->Api->AnalyseLayout());
         ForwardMessages();
         if (!blocks) {
@@ -267,15 +261,9 @@ bool TOcrEngine::ProcessPage() {
         return false;
     }
     try {
-        FSegments.clear();
-        FProcessedTexts.clear();
-        if (!FState->ImageIsPage) {
-            if (!SetEngineImage(FState->Page)) {
-                return false;
-            }
-            FState->ImageIsPage = true;
+        if (!BeginWholePage()) {
+            return false;
         }
-        FState->Api->SetPageSegMode(tesseract::PSM_AUTO);
         const int result = FState->Api->Recognize(nullptr);
         ForwardMessages();
         if (result != 0) {
@@ -319,6 +307,19 @@ bool TOcrEngine::SetSegment(int id, const TOcrRect& rect) {
     segment.Type = kOcrSegmentText;
     segment.Rect = ClipToPage(rect, FState->Page.Width(), FState->Page.Height());
     FSegments.push_back(segment);
+    return true;
+}
+
+bool TOcrEngine::BeginWholePage() {
+    FSegments.clear();
+    FProcessedTexts.clear();
+    if (!FState->ImageIsPage) {
+        if (!SetEngineImage(FState->Page)) {
+            return false;
+        }
+        FState->ImageIsPage = true;
+    }
+    FState->Api->SetPageSegMode(tesseract::PSM_AUTO);
     return true;
 }
 

@@ -72,6 +72,9 @@ private:
     // Hands image to the engine with its resolution; the image must outlive
     // its use by the engine.
     bool SetEngineImage(const TBitmap& image);
+    // Drops the results of an earlier pass and gives the engine the whole
+    // page again (a zone's image may have replaced it), in automatic layout.
+    bool BeginWholePage();
     std::unique_ptr<TState> FState;
     std::vector<TOcrSegment> FSegments;
     // Texts of a ProcessPage pass, parallel to FSegments; empty otherwise.
