@@ -7,6 +7,7 @@
 #include "document/pPageConvert.h"
 #include "document/pPageRoot.h"
 #include "foundation/pContentTypes.h"
+#include "foundation/pConversions.h"
 #include "foundation/pFileUtils.h"
 #include "foundation/pLog.h"
 #include "platform/imaging/ImageFile.h"
@@ -15,7 +16,6 @@
 #include "platform/random/RandomSource.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <system_error>
 
@@ -24,12 +24,6 @@ namespace paxid {
 namespace {
 
 void Log(const std::string& message) { WriteLog("TPaxidVW3", message); }
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 // A page of the document as saving needs it, taken from the content list.
 struct TSavedPage {
@@ -172,7 +166,7 @@ std::string TPaxidVW3::GetSaveFileName(const std::string& filter) {
 }
 
 void TPaxidVW3::SaveFileEx(const std::string& fileName, int fromPage, int toPage) {
-    const std::string ext = Lower(ExtractFileExt(fileName));
+    const std::string ext = LowerASCII(ExtractFileExt(fileName));
     Log("SaveFileEx AFilename=" + fileName);
     if (!FPageRoot) {
         return;

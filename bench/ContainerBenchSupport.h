@@ -1,6 +1,6 @@
 #pragma once
 
-// Helpers of the container benchmarks: scratch folders, generated data and
+// Helpers of the benchmarks: scratch folders, generated data and
 // wall-clock timing of our code against the reference tools in the same run.
 
 #include <chrono>
@@ -23,15 +23,20 @@ public:
     TBenchFolder() {
         const char* base = std::getenv("PAXID_BENCH_DIR");
         std::string pattern = std::string(base != nullptr ? base : "/var/tmp") + "/paxid-bench-XXXXXX";
-        FPath = ::mkdtemp(pattern.data());
+        if (const char* made = ::mkdtemp(pattern.data())) {
+            FPath = made;
+        }
     }
     ~TBenchFolder() {
         std::error_code ignored;
-        std::filesystem::remove_all(FPath, ignored);
+        if (!FPath.empty()) {
+            std::filesystem::remove_all(FPath, ignored);
+        }
     }
     TBenchFolder(const TBenchFolder&) = delete;
     TBenchFolder& operator=(const TBenchFolder&) = delete;
     std::string operator/(const std::string& name) const { return FPath + "/" + name; }
+    // Empty when the folder could not be made.
     const std::string& Path() const { return FPath; }
 
 private:

@@ -6,6 +6,7 @@
 // the fastest of each counts.
 // Usage: ocr_bench [RUNS] (default 3).
 
+#include "ContainerBenchSupport.h"
 #include "document/pAnnotations.h"
 #include "document/pZones.h"
 #include "platform/imaging/ImageFile.h"
@@ -48,12 +49,11 @@ bool RenderPage(const std::string& path) {
 int main(int argc, char** argv) {
     using namespace paxid;
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    char folderPattern[] = "/tmp/paxid-ocr-bench-XXXXXX";
-    const char* folderName = ::mkdtemp(folderPattern);
-    if (folderName == nullptr) {
+    const bench::TBenchFolder scratch;  // removed on every way out
+    if (scratch.Path().empty()) {
         return 2;
     }
-    const std::string folder = folderName;
+    const std::string& folder = scratch.Path();
     const std::string page = folder + "/page.png";
     if (!RenderPage(page)) {
         std::fprintf(stderr, "ocr_bench: cannot render the page\n");
@@ -80,7 +80,6 @@ int main(int argc, char** argv) {
         }
         theirs = std::min(theirs, SecondsSince(start));
     }
-    std::filesystem::remove_all(folder);
     std::printf("ocr A4 300 dpi: paxid %.3f s (%zu characters), tesseract OMP_THREAD_LIMIT=1 %.3f s, ratio %.2f\n",
                 ours, characters, theirs, ours / theirs);
     return 0;

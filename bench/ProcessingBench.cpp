@@ -8,6 +8,7 @@
 // plain read and write). Runs alternate; the fastest counts.
 // Usage: processing_bench [RUNS] (default 3).
 
+#include "ContainerBenchSupport.h"
 #include "platform/imaging/ImageFile.h"
 #include "platform/imaging/ImageFormats.h"
 #include "platform/imaging/ImageSave.h"
@@ -40,12 +41,11 @@ struct TCase {
 int main(int argc, char** argv) {
     using namespace paxid;
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 3;
-    char folderPattern[] = "/tmp/paxid-processing-bench-XXXXXX";
-    const char* folderName = ::mkdtemp(folderPattern);
-    if (folderName == nullptr) {
+    const bench::TBenchFolder scratch;  // removed on every way out
+    if (scratch.Path().empty()) {
         return 2;
     }
-    const std::string folder = folderName;
+    const std::string& folder = scratch.Path();
     const std::string page = folder + "/page.bmp";
     const std::string render = "/usr/bin/convert -size 1654x2339 gradient:orange-navy -fill white "
                                "-font /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf -pointsize 40 "
@@ -113,6 +113,5 @@ int main(int argc, char** argv) {
                     c.Name, ours, operationOnly, c.ImageMagick, theirs, theirOperation, ours / theirs,
                     operationOnly / theirOperation);
     }
-    std::filesystem::remove_all(folder);
     return 0;
 }

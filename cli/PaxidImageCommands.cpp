@@ -2,14 +2,13 @@
 
 #include "document/pAnnotations.h"
 #include "document/pZones.h"
+#include "foundation/pConversions.h"
 #include "platform/imaging/Bitmap.h"
 #include "platform/imaging/ImageFile.h"
 #include "platform/imaging/ImageFormats.h"
 #include "platform/imaging/ImageSave.h"
 #include "platform/imaging/processing/ImageProcessing.h"
 
-#include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <filesystem>
 #include <functional>
@@ -123,14 +122,22 @@ bool LoadSourcePage(const std::string& source, int pageNo, TBitmap& page, std::o
     return true;
 }
 
-int RunOcr(int argc, char** argv, std::ostream& out, std::ostream& err) {
-    const std::optional<TPageOptions> options = ParsePageOptions(argc, argv, false, err);
+// The options and the page of `paxid ocr` and `paxid zones`; kExitDone when
+// both are there, otherwise the exit status the command ends with.
+int PreparePageCommand(int argc, char** argv, bool zones, std::ostream& err, std::optional<TPageOptions>& options,
+                       TBitmap& page) {
+    options = ParsePageOptions(argc, argv, zones, err);
     if (!options) {
         return kExitUsage;
     }
+    return LoadSourcePage(options->Source, options->PageNo, page, err) ? kExitDone : kExitPageMissing;
+}
+
+int RunOcr(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    std::optional<TPageOptions> options;
     TBitmap page;
-    if (!LoadSourcePage(options->Source, options->PageNo, page, err)) {
-        return kExitPageMissing;
+    if (const int status = PreparePageCommand(argc, argv, false, err, options, page); status != kExitDone) {
+        return status;
     }
     TAnnContainer annotations;
     TZones zones(page, annotations);
@@ -143,13 +150,10 @@ int RunOcr(int argc, char** argv, std::ostream& out, std::ostream& err) {
 }
 
 int RunZones(int argc, char** argv, std::ostream& out, std::ostream& err) {
-    const std::optional<TPageOptions> options = ParsePageOptions(argc, argv, true, err);
-    if (!options) {
-        return kExitUsage;
-    }
+    std::optional<TPageOptions> options;
     TBitmap page;
-    if (!LoadSourcePage(options->Source, options->PageNo, page, err)) {
-        return kExitPageMissing;
+    if (const int status = PreparePageCommand(argc, argv, true, err, options, page); status != kExitDone) {
+        return status;
     }
     TAnnContainer annotations;
     TZones zones(page, annotations);
@@ -218,9 +222,7 @@ const std::map<std::string, TProcessOperation, std::less<>>& ProcessOperations()
 // The save format of an output name, by extension and the page's depth;
 // 0 when the extension names no format that can be written.
 int FormatForOutput(const std::string& fileName, int bitsPerPixel) {
-    std::string extension = std::filesystem::path(fileName).extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = LowerASCII(std::filesystem::path(fileName).extension().string());
     const bool bitonal = bitsPerPixel == 1;
     if (extension == ".bmp") {
         return kFormatBmp;
